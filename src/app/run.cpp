@@ -1,0 +1,95 @@
+#include "app/run.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "app/banners.h"
+#include "sections/devices.h"
+#include "sections/extensions.h"
+#include "vulkan/entry_points.h"
+#include "vulkan/instance.h"
+
+RunOptions parse_options(int argc, const char* const* argv) {
+    RunOptions options;
+    for (int i = 1; i < argc; ++i) {
+        const char* argument = argv[i];
+        if (strstr(argument, "-a") != nullptr) {
+            options.detailed = true;
+        }
+        if (strstr(argument, "-txt") != nullptr) {
+            options.format = OutputFormat::Text;
+        }
+        // Searched after "-txt", so an argument holding both selects XML.
+        if (strstr(argument, "-xml") != nullptr) {
+            options.format = OutputFormat::Xml;
+        }
+        if (strstr(argument, "-f") != nullptr) {
+            options.show_entry_points = true;
+        }
+        if (strstr(argument, "-noheaderfooter") != nullptr) {
+            options.header_footer = false;
+        }
+        if (strstr(argument, "-h") != nullptr || strstr(argument, "-?") != nullptr) {
+            options.show_help = true;
+        }
+    }
+    return options;
+}
+
+namespace {
+
+// Everything between the envelopes: the loader, the instance and the sections, each of which
+// writes its own failures into the reports and lets the run go on.
+void report_vulkan(const RunOptions& options) {
+    const ModuleHandle loader = bind_vulkan_loader();
+    if (loader != nullptr && options.show_entry_points) {
+        report_entry_points();
+    }
+    const VkInstance instance = create_vulkan_instance();
+    if (instance != VK_NULL_HANDLE) {
+        append_xml("\n<vk_instance>");
+    }
+    report_instance_extensions(instance);
+    report_physical_devices(instance, options.detailed);
+    if (instance != VK_NULL_HANDLE) {
+        append_xml("\n</vk_instance>");
+        destroy_vulkan_instance(instance);
+    }
+    release_vulkan_loader(loader);
+}
+
+}  // namespace
+
+const ReportStream& build_report(const RunOptions& options) {
+    if (options.show_help) {
+        write_help_screen();
+        return text_report;
+    }
+    if (options.header_footer) {
+        write_text_header();
+    }
+    write_xml_prolog();
+    report_vulkan(options);
+    write_xml_epilogue();
+    if (options.format == OutputFormat::Xml) {
+        return xml_report;
+    }
+    if (options.header_footer) {
+        write_text_footer();
+    } else {
+        append_text("\n");
+    }
+    return text_report;
+}
+
+int run_brisol(int argc, const char* const* argv) {
+    const RunOptions options = parse_options(argc, argv);
+    if (!print_report(build_report(options))) {
+        const int error = errno;
+        fprintf(stderr, "brisol: the report could not be written to standard output: %s\n",
+                error != 0 ? strerror(error) : "write error");
+        return 1;
+    }
+    return 0;
+}

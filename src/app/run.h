@@ -1,0 +1,26 @@
+// The command line and the run sequence.
+#pragma once
+
+#include "report/report.h"
+
+enum class OutputFormat { Text = 1, Xml = 2 };
+
+struct RunOptions {
+    bool detailed = false;                     // "-a": device limits
+    OutputFormat format = OutputFormat::Text;  // "-txt", "-xml": the last one given wins
+    bool show_entry_points = false;            // "-f"
+    bool header_footer = true;                 // "-noheaderfooter" clears it
+    bool show_help = false;                    // "-h", "-?"
+};
+
+// Options are recognised anywhere inside an argument, case-sensitively. The program's own path
+// (argv[0]) is not searched, so where the program is installed never changes what it prints.
+// Never fails: unknown arguments are ignored.
+RunOptions parse_options(int argc, const char* const* argv);
+
+// Builds both reports, or the help screen, in memory and returns the stream to print.
+const ReportStream& build_report(const RunOptions& options);
+
+// Runs the whole program: parse, build, print. Returns the process exit status: 0, or 1 when
+// the report could not be written to standard output (one line on standard error says why).
+int run_brisol(int argc, const char* const* argv);

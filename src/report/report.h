@@ -1,0 +1,53 @@
+// The two in-memory reports and the only ways anything is written into them.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#if defined(__GNUC__) || defined(__clang__)
+#define BRISOL_PRINTF(format_index, first_arg) \
+    __attribute__((format(printf, format_index, first_arg)))
+#else
+#define BRISOL_PRINTF(format_index, first_arg)
+#endif
+
+// An append-only byte string. Sections only ever add to its end; it is read once, when the
+// chosen report is printed.
+using ReportStream = std::string;
+
+extern ReportStream text_report;
+extern ReportStream xml_report;
+
+// Formats one piece printf-style and appends it whole, however long it is.
+void append_text(const char* format, ...) BRISOL_PRINTF(1, 2);
+void append_xml(const char* format, ...) BRISOL_PRINTF(1, 2);
+
+// Writes "[ERROR] message" to the text report, then an error element to the XML report.
+// Messages are fixed texts of the program, so they need no escaping.
+void report_error(const char* message);
+
+// Writes one stream to standard output and flushes it. Returns false when the stream could not
+// be written in full; errno then says why.
+bool print_report(const ReportStream& stream);
+
+// A name copied out of one of Vulkan's fixed-size character arrays. A driver may fill the array
+// without a terminating NUL, so the copy stops at the end of the array and is always terminated.
+struct VulkanName {
+    char text[257];
+};
+VulkanName vulkan_name(const char* array, size_t array_size);
+
+template <size_t N>
+VulkanName vulkan_name(const char (&array)[N]) {
+    static_assert(N < sizeof(VulkanName::text), "Vulkan name arrays are 256 bytes");
+    return vulkan_name(array, N);
+}
+
+// Text from Vulkan made safe for an XML attribute value: markup characters become entities,
+// tab, line feed and carriage return become character references, and the other control bytes,
+// which XML 1.0 forbids, become '?'. Bytes from 0x80 up pass as they are (the document is
+// declared ISO-8859-1). Six bytes per input byte at most.
+struct XmlText {
+    char text[sizeof(VulkanName::text) * 6];
+};
+XmlText xml_escaped(const VulkanName& name);

@@ -1,0 +1,123 @@
+#include "sections/devices.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "report/report.h"
+#include "sections/extensions.h"
+#include "sections/limits.h"
+#include "vulkan/entry_points.h"
+
+namespace {
+
+constexpr uint32_t nvidia_vendor_id = 0x10DE;
+
+// Indexed by VkPhysicalDeviceType; a value outside the table writes no type at all.
+const char* const device_type_names[] = {
+    "VK_PHYSICAL_DEVICE_TYPE_OTHER",        "VK_PHYSICAL_DEVICE_TYPE_INTEGRATED_GPU",
+    "VK_PHYSICAL_DEVICE_TYPE_DISCRETE_GPU", "VK_PHYSICAL_DEVICE_TYPE_VIRTUAL_GPU",
+    "VK_PHYSICAL_DEVICE_TYPE_CPU",
+};
+static_assert(sizeof device_type_names / sizeof device_type_names[0] ==
+                  VK_PHYSICAL_DEVICE_TYPE_CPU + 1,
+              "one name per Vulkan 1.0 device type");
+
+// Writes the device's heading and the attributes of its start tag, and closes the tag.
+void report_device_identity(uint32_t number, const VkPhysicalDeviceProperties& properties) {
+    const VulkanName name = vulkan_name(properties.deviceName);
+    append_text("\n\n[ Device %u ]--------------------------------------", number);
+    append_text("\n- Device name: %s", name.text);
+    append_text("\n- DeviceID: %4X-%4X", properties.vendorID, properties.deviceID);
+    append_xml("\n\n\t\t<vk_device name=\"%s\"", xml_escaped(name).text);
+    append_xml(" vendor_id=\"%u\" device_id=\"%u\"", properties.vendorID, properties.deviceID);
+    append_text("\n- Raw driver version: %u", properties.driverVersion);
+    append_xml(" driver_version=\"%u\"", properties.driverVersion);
+    // Only NVIDIA's driver version has a known encoding; other vendors' are left raw.
+    if (properties.vendorID == nvidia_vendor_id) {
+        const uint32_t major = properties.driverVersion >> 22;
+        append_text("\n- NVIDIA driver version: R%u.x", major);
+        append_xml(" nvidia_driver_version_major=\"%u\"", major);
+    }
+    const uint32_t api = properties.apiVersion;
+    append_text("\n- Vulkan API version: %u.%u.%u", api >> 22, (api >> 12) & 0x3FF, api & 0xFFF);
+    append_xml(" api_ver_major=\"%u\" api_ver_minor=\"%u\" api_ver_patch=\"%u\"", api >> 22,
+               (api >> 12) & 0x3FF, api & 0xFFF);
+    const auto type = static_cast<uint32_t>(properties.deviceType);
+    if (type < sizeof device_type_names / sizeof device_type_names[0]) {
+        append_text("\n- Device type: %s", device_type_names[type]);
+        append_xml("\n\t\t\t\tdevice_type=\"%s\"", device_type_names[type]);
+    }
+    append_xml(" >");
+}
+
+void report_device(uint32_t number, VkPhysicalDevice device, bool detailed) {
+    // A driver that writes nothing leaves a zeroed record rather than stack garbage.
+    VkPhysicalDeviceProperties properties{};
+    vulkan.vkGetPhysicalDeviceProperties(device, &properties);
+    report_device_identity(number, properties);
+    report_memory_heaps(device);
+    report_device_extensions(device);
+    if (detailed) {
+        report_device_limits(properties.limits);
+    }
+    append_xml("\n\t\t</vk_device>");
+}
+
+}  // namespace
+
+bool report_physical_devices(VkInstance instance, bool detailed) {
+    if (instance == VK_NULL_HANDLE || vulkan.vkEnumeratePhysicalDevices == nullptr ||
+        vulkan.vkGetPhysicalDeviceProperties == nullptr) {
+        return false;
+    }
+    uint32_t count = 0;
+    if (vulkan.vkEnumeratePhysicalDevices(instance, &count, nullptr) != VK_SUCCESS) {
+        report_error("unable to list the physical devices");
+        return false;
+    }
+    if (count == 0) {
+        return false;
+    }
+    std::vector<VkPhysicalDevice> devices(count);
+    const uint32_t capacity = count;
+    // VK_INCOMPLETE means devices appeared between the calls: it is reported, not retried.
+    if (vulkan.vkEnumeratePhysicalDevices(instance, &count, devices.data()) != VK_SUCCESS) {
+        report_error("unable to read the physical devices");
+        return false;
+    }
+    if (count > capacity) {
+        count = capacity;
+    }
+    append_text("\n\n# Vulkan devices: %u", count);
+    append_xml("\n\n\t<vk_devices num_devices=\"%u\" >", count);
+    for (uint32_t i = 0; i < count; ++i) {
+        report_device(i + 1, devices[i], detailed);
+    }
+    append_xml("\n\n\t</vk_devices>");
+    append_text("\n");
+    append_xml("\n");
+    return true;
+}
+
+bool report_memory_heaps(VkPhysicalDevice physical_device) {
+    if (physical_device == VK_NULL_HANDLE ||
+        vulkan.vkGetPhysicalDeviceMemoryProperties == nullptr) {
+        return false;
+    }
+    VkPhysicalDeviceMemoryProperties memory{};
+    vulkan.vkGetPhysicalDeviceMemoryProperties(physical_device, &memory);
+    // The heap array has room for VK_MAX_MEMORY_HEAPS; a larger count is not believed.
+    uint32_t heap_count = memory.memoryHeapCount;
+    if (heap_count > VK_MAX_MEMORY_HEAPS) {
+        heap_count = VK_MAX_MEMORY_HEAPS;
+    }
+    append_text("\n- Memory heap count: %u", heap_count);
+    append_xml("\n\t\t\t<vk_memory heap_count=\"%u\" >", heap_count);
+    for (uint32_t h = 0; h < heap_count; ++h) {
+        const unsigned long long mebibytes = memory.memoryHeaps[h].size >> 20;
+        append_text("\n\theap %u - size: %llu MB", h, mebibytes);
+        append_xml("\n\t\t\t\t<memory_heap index=\"%u\" size=\"%llu\" />", h, mebibytes);
+    }
+    append_xml("\n\t\t\t</vk_memory>");
+    return true;
+}

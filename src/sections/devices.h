@@ -1,0 +1,13 @@
+// The physical devices: identity, versions, type and memory heaps, with each device's
+// extensions and, when detailed, its limits.
+#pragma once
+
+#include <vulkan/vulkan.h>
+
+// Returns true when the device list was read and the section written. False, with nothing
+// written, when the instance or an entry point is missing or no device is counted; false, with
+// an error written, when the enumeration fails.
+bool report_physical_devices(VkInstance instance, bool detailed);
+
+// Returns false, having written nothing, when the handle or the entry point is missing.
+bool report_memory_heaps(VkPhysicalDevice physical_device);

@@ -1,0 +1,42 @@
+// The Vulkan commands the program uses, bound from the loader library at run time.
+#pragma once
+
+#include <vulkan/vulkan.h>
+
+#include "vulkan/module.h"
+
+// The one list of entry points, in the order they are looked up and listed.
+#define BRISOL_VULKAN_ENTRY_POINTS(X)         \
+    X(vkGetInstanceProcAddr)                  \
+    X(vkCreateInstance)                       \
+    X(vkDestroyInstance)                      \
+    X(vkEnumeratePhysicalDevices)             \
+    X(vkGetPhysicalDeviceProperties)          \
+    X(vkEnumerateInstanceExtensionProperties) \
+    X(vkEnumerateDeviceExtensionProperties)   \
+    X(vkGetPhysicalDeviceMemoryProperties)
+
+// Each member is null until bound, and stays null when the loader does not export it. Every
+// call through the table tests its member first.
+struct VulkanEntryPoints {
+#define BRISOL_DECLARE_ENTRY_POINT(name) PFN_##name name;
+    BRISOL_VULKAN_ENTRY_POINTS(BRISOL_DECLARE_ENTRY_POINT)
+#undef BRISOL_DECLARE_ENTRY_POINT
+};
+
+extern VulkanEntryPoints vulkan;
+
+// The loader's file name on this platform, set by the build.
+extern const char* const vulkan_loader_name;
+
+// Opens the loader and binds every entry point it exports. Returns null, having written the
+// error to both reports and left every entry point null, when the library cannot be opened.
+ModuleHandle bind_vulkan_loader();
+// The same, for a library given by file name.
+ModuleHandle bind_vulkan_library(const char* file_name);
+
+// Lists which entry points were found, in both reports.
+void report_entry_points();
+
+// Closes the library; a null handle does nothing. Nothing may call through the table after it.
+void release_vulkan_loader(ModuleHandle handle);
