@@ -1,0 +1,65 @@
+// A scriptable stand-in for the Vulkan loader and one driver, for what no real driver can be made
+// to do: failing calls, lists that change between the count and the fill, hostile values.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include <vulkan/vulkan.h>
+
+struct FakeDevice {
+    VkPhysicalDeviceProperties properties{};
+    VkPhysicalDeviceMemoryProperties memory{};
+    std::vector<VkExtensionProperties> extensions;
+    VkResult extension_count_result = VK_SUCCESS;
+    VkResult extension_fill_result = VK_SUCCESS;
+    // When not negative, the count the fill call reports, whatever room it was given.
+    int64_t extension_fill_count = -1;
+};
+
+struct FakeDriver {
+    VkResult create_result = VK_SUCCESS;
+    std::vector<VkExtensionProperties> instance_extensions;
+    VkResult instance_extension_count_result = VK_SUCCESS;
+    VkResult instance_extension_fill_result = VK_SUCCESS;
+    int64_t instance_extension_fill_count = -1;
+    std::vector<FakeDevice> devices;
+    VkResult device_count_result = VK_SUCCESS;
+    VkResult device_fill_result = VK_SUCCESS;
+    int64_t device_fill_count = -1;
+
+    // What the program did to the driver.
+    VkInstanceCreateInfo create_info{};
+    VkApplicationInfo application_info{};
+    int instances_created = 0;
+    int instances_destroyed = 0;
+};
+
+extern FakeDriver fake;
+
+// Device 1 of the report format's worked example: an NVIDIA discrete GPU with two heaps, one
+// extension and the limits of the limits example.
+FakeDevice sample_device();
+VkExtensionProperties extension(const char* name, uint32_t spec_version);
+
+// Resets the fake to one sample device and no instance extensions.
+void reset_fake_driver();
+
+// The driver's commands, with the signatures of the Vulkan headers.
+VKAPI_ATTR VkResult VKAPI_CALL fake_create_instance(const VkInstanceCreateInfo* create_info,
+                                                    const VkAllocationCallbacks* allocator,
+                                                    VkInstance* instance);
+VKAPI_ATTR void VKAPI_CALL fake_destroy_instance(VkInstance instance,
+                                                 const VkAllocationCallbacks* allocator);
+VKAPI_ATTR VkResult VKAPI_CALL fake_enumerate_physical_devices(VkInstance instance, uint32_t* count,
+                                                               VkPhysicalDevice* devices);
+VKAPI_ATTR void VKAPI_CALL fake_get_physical_device_properties(
+    VkPhysicalDevice device, VkPhysicalDeviceProperties* properties);
+VKAPI_ATTR void VKAPI_CALL fake_get_physical_device_memory_properties(
+    VkPhysicalDevice device, VkPhysicalDeviceMemoryProperties* memory);
+VKAPI_ATTR VkResult VKAPI_CALL fake_enumerate_instance_extension_properties(
+    const char* layer, uint32_t* count, VkExtensionProperties* properties);
+VKAPI_ATTR VkResult VKAPI_CALL fake_enumerate_device_extension_properties(
+    VkPhysicalDevice device, const char* layer, uint32_t* count, VkExtensionProperties* properties);
+VKAPI_ATTR PFN_vkVoidFunction VKAPI_CALL fake_get_instance_proc_addr(VkInstance instance,
+                                                                     const char* name);

@@ -1,0 +1,88 @@
+// The fake driver exported under the loader's names, so that the real program can be run end to
+// end against it: build as libvulkan.so.1 and put its folder first on LD_LIBRARY_PATH.
+// FAKE_VULKAN_SCENARIO picks what it answers: "sample" (the default), "incompatible",
+// "no-devices" or "two-devices".
+#include <cstdlib>
+#include <cstring>
+
+#include "fake_driver.h"
+
+namespace {
+
+// Set up on the first call rather than at load time, when the fake's own state may not have
+// been constructed yet.
+void set_up_scenario() {
+    static bool done = false;
+    if (done) {
+        return;
+    }
+    done = true;
+    reset_fake_driver();
+    fake.instance_extensions = {extension("VK_KHR_surface", 25), extension("VK_KHR_display", 23)};
+    const char* scenario = getenv("FAKE_VULKAN_SCENARIO");
+    if (scenario == nullptr) {
+        return;
+    }
+    if (strcmp(scenario, "incompatible") == 0) {
+        fake.create_result = VK_ERROR_INCOMPATIBLE_DRIVER;
+    } else if (strcmp(scenario, "no-devices") == 0) {
+        // What the real loader answers on a machine without a Vulkan device.
+        fake.devices.clear();
+        fake.device_count_result = VK_ERROR_INITIALIZATION_FAILED;
+    } else if (strcmp(scenario, "two-devices") == 0) {
+        FakeDevice second = sample_device();
+        strcpy(second.properties.deviceName, "Second <GPU> & \"friends\"");
+        second.properties.vendorID = 0x10005;
+        second.properties.deviceID = 0xac740000u;
+        second.properties.deviceType = VK_PHYSICAL_DEVICE_TYPE_CPU;
+        fake.devices.push_back(second);
+    }
+}
+
+}  // namespace
+
+#define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
+
+FAKE_EXPORT VKAPI_ATTR PFN_vkVoidFunction VKAPI_CALL vkGetInstanceProcAddr(VkInstance instance,
+                                                                           const char* name) {
+    set_up_scenario();
+    return fake_get_instance_proc_addr(instance, name);
+}
+FAKE_EXPORT VKAPI_ATTR VkResult VKAPI_CALL vkCreateInstance(const VkInstanceCreateInfo* info,
+                                                            const VkAllocationCallbacks* allocator,
+                                                            VkInstance* instance) {
+    set_up_scenario();
+    return fake_create_instance(info, allocator, instance);
+}
+FAKE_EXPORT VKAPI_ATTR void VKAPI_CALL vkDestroyInstance(VkInstance instance,
+                                                         const VkAllocationCallbacks* allocator) {
+    set_up_scenario();
+    fake_destroy_instance(instance, allocator);
+}
+FAKE_EXPORT VKAPI_ATTR VkResult VKAPI_CALL vkEnumeratePhysicalDevices(VkInstance instance,
+                                                                      uint32_t* count,
+                                                                      VkPhysicalDevice* devices) {
+    set_up_scenario();
+    return fake_enumerate_physical_devices(instance, count, devices);
+}
+FAKE_EXPORT VKAPI_ATTR void VKAPI_CALL
+vkGetPhysicalDeviceProperties(VkPhysicalDevice device, VkPhysicalDeviceProperties* properties) {
+    set_up_scenario();
+    fake_get_physical_device_properties(device, properties);
+}
+FAKE_EXPORT VKAPI_ATTR VkResult VKAPI_CALL vkEnumerateInstanceExtensionProperties(
+    const char* layer, uint32_t* count, VkExtensionProperties* properties) {
+    set_up_scenario();
+    return fake_enumerate_instance_extension_properties(layer, count, properties);
+}
+FAKE_EXPORT VKAPI_ATTR VkResult VKAPI_CALL
+vkEnumerateDeviceExtensionProperties(VkPhysicalDevice device, const char* layer, uint32_t* count,
+                                     VkExtensionProperties* properties) {
+    set_up_scenario();
+    return fake_enumerate_device_extension_properties(device, layer, count, properties);
+}
+FAKE_EXPORT VKAPI_ATTR void VKAPI_CALL vkGetPhysicalDeviceMemoryProperties(
+    VkPhysicalDevice device, VkPhysicalDeviceMemoryProperties* memory) {
+    set_up_scenario();
+    fake_get_physical_device_memory_properties(device, memory);
+}

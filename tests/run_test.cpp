@@ -1,0 +1,278 @@
+// The real binary, end to end, against the fake loader library.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/run.h"
+#include "fake/fake_driver.h"
+#include "sections/limits.h"
+#include "support.h"
+
+namespace {
+
+const std::string entry_points_text =
+    "\n\nVulkan entrypoints:"
+    "\n- vkGetInstanceProcAddr loaded: YES"
+    "\n- vkCreateInstance loaded:  YES"
+    "\n- vkDestroyInstance loaded:  YES"
+    "\n- vkEnumeratePhysicalDevices loaded:  YES"
+    "\n- vkGetPhysicalDeviceProperties loaded:  YES"
+    "\n- vkEnumerateInstanceExtensionProperties loaded:  YES"
+    "\n- vkEnumerateDeviceExtensionProperties loaded:  YES"
+    "\n- vkGetPhysicalDeviceMemoryProperties loaded:  YES"
+    "\n";
+
+const std::string entry_points_xml =
+    "\n\n<vk_entry_points>"
+    "\n\t<vk_entry_point name=\"vkGetInstanceProcAddr\" loaded=\"1\" />"
+    "\n\t<vk_entry_point name=\"vkCreateInstance\" loaded=\"1\" />"
+    "\n\t<vk_entry_point name=\"vkDestroyInstance\" loaded=\"1\" />"
+    "\n\t<vk_entry_point name=\"vkEnumeratePhysicalDevices\" loaded=\"1\" />"
+    "\n\t<vk_entry_point name=\"vkGetPhysicalDeviceProperties\" loaded=\"1\" />"
+    "\n\t<vk_entry_point name=\"vkEnumerateInstanceExtensionProperties\" loaded=\"1\" />"
+    "\n\t<vk_entry_point name=\"vkEnumerateDeviceExtensionProperties\" loaded=\"1\" />"
+    "\n\t<vk_entry_point name=\"vkGetPhysicalDeviceMemoryProperties\" loaded=\"1\" />"
+    "\n</vk_entry_points>\n";
+
+const std::string instance_extensions_text =
+    "\nInstance extensions: 2"
+    "\n- 1/ VK_KHR_surface (spec version: 25)"
+    "\n- 2/ VK_KHR_display (spec version: 23)";
+
+const std::string instance_extensions_xml =
+    "\n\n\t<vk_extensions num_extensions=\"2\" >"
+    "\n\t\t<vk_extension name=\"VK_KHR_surface\" spec_version=\"25\" />"
+    "\n\t\t<vk_extension name=\"VK_KHR_display\" spec_version=\"23\" />"
+    "\n\t</vk_extensions>";
+
+std::string device_text(const std::string& limits) {
+    return "\n\n# Vulkan devices: 1"
+           "\n\n[ Device 1 ]--------------------------------------"
+           "\n- Device name: Sample Discrete GPU"
+           "\n- DeviceID: 10DE-1B80"
+           "\n- Raw driver version: 1627602944"
+           "\n- NVIDIA driver version: R388.x"
+           "\n- Vulkan API version: 1.0.61"
+           "\n- Device type: VK_PHYSICAL_DEVICE_TYPE_DISCRETE_GPU"
+           "\n- Memory heap count: 2"
+           "\n\theap 0 - size: 8192 MB"
+           "\n\theap 1 - size: 16328 MB"
+           "\n- Device extensions: 1"
+           "\n\t1/ VK_KHR_swapchain (spec version: 68)" +
+           limits + "\n";
+}
+
+std::string device_xml(const std::string& limits) {
+    return "\n\n\t<vk_devices num_devices=\"1\" >"
+           "\n\n\t\t<vk_device name=\"Sample Discrete GPU\" vendor_id=\"4318\" "
+           "device_id=\"7040\" driver_version=\"1627602944\" nvidia_driver_version_major=\"388\" "
+           "api_ver_major=\"1\" api_ver_minor=\"0\" api_ver_patch=\"61\""
+           "\n\t\t\t\tdevice_type=\"VK_PHYSICAL_DEVICE_TYPE_DISCRETE_GPU\" >"
+           "\n\t\t\t<vk_memory heap_count=\"2\" >"
+           "\n\t\t\t\t<memory_heap index=\"0\" size=\"8192\" />"
+           "\n\t\t\t\t<memory_heap index=\"1\" size=\"16328\" />"
+           "\n\t\t\t</vk_memory>"
+           "\n\t\t\t<vk_extensions num_extensions=\"1\" >"
+           "\n\t\t\t\t<vk_extension name=\"VK_KHR_swapchain\" spec_version=\"68\" />"
+           "\n\t\t\t</vk_extensions>" +
+           limits +
+           "\n\t\t</vk_device>"
+           "\n\n\t</vk_devices>"
+           "\n";
+}
+
+enum class Expect { Help, Text, TextWithoutHeader, Xml };
+
+struct OptionCase {
+    std::vector<std::string> args;
+    Expect expect;
+    bool detailed;
+    bool entry_points;
+};
+
+// The sample device's limits listing, as the in-process section writes it.
+StreamMark sample_limits() {
+    const StreamMark mark;
+    report_device_limits(sample_device().properties.limits);
+    return mark;
+}
+
+std::string expected_output(const OptionCase& c) {
+    const StreamMark limits = sample_limits();
+    const std::string limits_text = c.detailed ? limits.new_text() : "";
+    const std::string limits_xml = c.detailed ? limits.new_xml() : "";
+    const std::string text_body = (c.entry_points ? entry_points_text : "") +
+                                  instance_extensions_text + device_text(limits_text);
+    switch (c.expect) {
+        case Expect::Help:
+            return help_screen;
+        case Expect::Text:
+            return text_header + text_body + text_footer;
+        case Expect::TextWithoutHeader:
+            return text_body + "\n";
+        case Expect::Xml:
+            return xml_prolog + (c.entry_points ? entry_points_xml : "") + "\n<vk_instance>" +
+                   instance_extensions_xml + device_xml(limits_xml) + "\n</vk_instance>" +
+                   xml_epilogue;
+    }
+    return "";
+}
+
+}  // namespace
+
+TEST(Run, OptionsSelectTheReport) {
+    const OptionCase cases[] = {
+        {{}, Expect::Text, false, false},
+        {{"-txt"}, Expect::Text, false, false},
+        {{"unknown", "/?", "-XML", "-H"}, Expect::Text, false, false},
+        {{"-xml"}, Expect::Xml, false, false},
+        {{"-xml", "-txt"}, Expect::Text, false, false},
+        {{"-txt", "-xml"}, Expect::Xml, false, false},
+        {{"-txt-xml"}, Expect::Xml, false, false},
+        {{"--xml"}, Expect::Xml, false, false},
+        {{"-xmlfile"}, Expect::Xml, false, false},
+        {{"x-xml"}, Expect::Xml, false, false},
+        {{"-h"}, Expect::Help, false, false},
+        {{"-?"}, Expect::Help, false, false},
+        {{"-help"}, Expect::Help, false, false},
+        {{"--help"}, Expect::Help, false, false},
+        {{"-xml", "-h"}, Expect::Help, false, false},
+        {{"-noheaderfooter", "-h"}, Expect::Help, false, false},
+        {{"-noheaderfooter"}, Expect::TextWithoutHeader, false, false},
+        {{"-noheaderfooter", "-xml"}, Expect::Xml, false, false},
+        {{"-a"}, Expect::Text, true, false},
+        {{"data-analysis"}, Expect::Text, true, false},
+        {{"-f"}, Expect::Text, false, true},
+        {{"-a", "-f", "-xml"}, Expect::Xml, true, true},
+        {{"-a-f-xml"}, Expect::Xml, true, true},
+        {{"-a", "-f", "-noheaderfooter"}, Expect::TextWithoutHeader, true, true},
+    };
+    for (const OptionCase& c : cases) {
+        std::string label;
+        for (const std::string& arg : c.args) {
+            label += arg + " ";
+        }
+        const ProgramRun run = run_with_fake_loader(c.args);
+        EXPECT_EQ(run.out, expected_output(c)) << label;
+        EXPECT_EQ(run.status, 0) << label;
+        EXPECT_EQ(run.err, "") << label;
+        if (c.expect == Expect::Xml) {
+            EXPECT_EQ(xml_error(run.out), "") << label;
+        }
+    }
+}
+
+TEST(Run, NoArgumentsAtAllGiveTheDefaults) {
+    const RunOptions options = parse_options(0, nullptr);
+    EXPECT_FALSE(options.detailed);
+    EXPECT_EQ(options.format, OutputFormat::Text);
+    EXPECT_FALSE(options.show_entry_points);
+    EXPECT_TRUE(options.header_footer);
+    EXPECT_FALSE(options.show_help);
+}
+
+// Where the program lives never changes what it prints.
+TEST(Run, TheProgramsOwnPathIsNotAnOption) {
+    char folder[] = "/tmp/brisol-test-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string dir = std::string(folder) + "/x-h-a-xml-f";
+    ASSERT_EQ(mkdir(dir.c_str(), 0700), 0);
+    const std::string link = dir + "/brisol-noheaderfooter";
+    ASSERT_EQ(symlink(BRISOL_EXE, link.c_str()), 0);
+    const ProgramRun run =
+        run_program(link, {}, {"LD_LIBRARY_PATH=" FAKE_LOADER_DIR, "FAKE_VULKAN_SCENARIO=sample"});
+    EXPECT_EQ(run.out, expected_output({{}, Expect::Text, false, false}));
+    unlink(link.c_str());
+    rmdir(dir.c_str());
+    rmdir(folder);
+}
+
+TEST(Run, MissingLoaderStillGivesCompleteReports) {
+    char folder[] = "/tmp/brisol-test-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    // A library file that exists but cannot be loaded, found before the real loader.
+    const std::string library = std::string(folder) + "/libvulkan.so.1";
+    FILE* file = fopen(library.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    fputs("not a shared library\n", file);
+    fclose(file);
+    const std::vector<std::string> env = {"LD_LIBRARY_PATH=" + std::string(folder)};
+    const std::string error = "Unable to load Vulkan core lib (probably an incompatible driver)";
+
+    ProgramRun run = run_program(BRISOL_EXE, {"-f"}, env);
+    EXPECT_EQ(run.out, text_header + "\n [ERROR] " + error + text_footer);
+    EXPECT_EQ(run.status, 0);
+    run = run_program(BRISOL_EXE, {"-f", "-a", "-noheaderfooter"}, env);
+    EXPECT_EQ(run.out, "\n [ERROR] " + error + "\n");
+    run = run_program(BRISOL_EXE, {"-xml", "-f", "-a"}, env);
+    EXPECT_EQ(run.out, xml_prolog + "\n<error msg=\"" + error + "\" />" + xml_epilogue);
+    EXPECT_EQ(xml_error(run.out), "");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    unlink(library.c_str());
+    rmdir(folder);
+}
+
+TEST(Run, DriverFailuresStillGiveCompleteReports) {
+    const std::string incompatible =
+        "Vulkan instance creation failed (code: VK_ERROR_INCOMPATIBLE_DRIVER)";
+    ProgramRun run = run_with_fake_loader({}, "incompatible");
+    EXPECT_EQ(run.out, text_header + "\n [ERROR] " + incompatible + text_footer);
+    run = run_with_fake_loader({"-xml", "-f"}, "incompatible");
+    EXPECT_EQ(run.out, xml_prolog + entry_points_xml + "\n<error msg=\"" + incompatible + "\" />" +
+                           xml_epilogue);
+
+    // What the real loader answers on a machine without a device.
+    run = run_with_fake_loader({}, "no-devices");
+    EXPECT_EQ(run.out, text_header + instance_extensions_text +
+                           "\n [ERROR] unable to list the physical devices" + text_footer);
+    run = run_with_fake_loader({"-xml"}, "no-devices");
+    EXPECT_EQ(run.out, xml_prolog + "\n<vk_instance>" + instance_extensions_xml +
+                           "\n<error msg=\"unable to list the physical devices\" />" +
+                           "\n</vk_instance>" + xml_epilogue);
+    EXPECT_EQ(xml_error(run.out), "");
+}
+
+TEST(Run, TwoDevicesWithAHostileName) {
+    const ProgramRun text = run_with_fake_loader({"-a"}, "two-devices");
+    EXPECT_NE(text.out.find("\n\n[ Device 2 ]--------------------------------------"
+                            "\n- Device name: Second <GPU> & \"friends\""
+                            "\n- DeviceID: 10005-AC740000"),
+              std::string::npos);
+    EXPECT_NE(text.out.find("nonCoherentAtomSize: 64\n\n[ Device 2 ]"), std::string::npos);
+    const ProgramRun xml = run_with_fake_loader({"-a", "-xml"}, "two-devices");
+    EXPECT_EQ(xml_error(xml.out), "");
+    EXPECT_NE(xml.out.find("\t\t</vk_device>\n\n\t\t<vk_device name=\"Second &lt;GPU&gt; &amp; "
+                           "&quot;friends&quot;\" vendor_id=\"65541\" device_id=\"2893283328\""),
+              std::string::npos);
+    EXPECT_EQ(count_of(xml.out, "<limit name="), 2 * device_limit_row_count);
+}
+
+TEST(Run, OutputThatCannotBeWrittenIsAnError) {
+    const struct {
+        const char* shell;
+    } cases[] = {
+        {"exec \"$0\" -xml > /dev/full"},
+        {"exec \"$0\" > /dev/full"},
+        {"exec \"$0\" -h > /dev/full"},
+        {"exec \"$0\" -xml >&-"},
+    };
+    for (const auto& c : cases) {
+        const ProgramRun run =
+            run_program("/bin/sh", {"-c", c.shell, BRISOL_EXE},
+                        {"LD_LIBRARY_PATH=" FAKE_LOADER_DIR, "FAKE_VULKAN_SCENARIO=sample"});
+        EXPECT_EQ(run.status, 1) << c.shell;
+        EXPECT_EQ(count_of(run.err, "\n"), 1u) << c.shell << run.err;
+        EXPECT_EQ(run.err.rfind("brisol: the report could not be written to standard output: ", 0),
+                  0u)
+            << c.shell << run.err;
+    }
+    // A reader that stops early ends the program, which does not hang.
+    const ProgramRun run = run_program("/bin/sh", {"-c", "\"$0\" -a -xml | head -c 1", BRISOL_EXE},
+                                       {"LD_LIBRARY_PATH=" FAKE_LOADER_DIR});
+    EXPECT_EQ(run.out, "<");
+    EXPECT_EQ(run.status, 0);
+}

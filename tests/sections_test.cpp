@@ -1,0 +1,516 @@
+// The sections driven in process through the fake driver placed in the entry-point table.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "fake/fake_driver.h"
+#include "sections/devices.h"
+#include "sections/extensions.h"
+#include "sections/limits.h"
+#include "support.h"
+#include "vulkan/entry_points.h"
+#include "vulkan/instance.h"
+
+namespace {
+
+class Sections : public ::testing::Test {
+protected:
+    void SetUp() override {
+        install_fake_driver();
+        instance = create_vulkan_instance();
+        ASSERT_NE(instance, VK_NULL_HANDLE);
+    }
+    VkInstance instance = VK_NULL_HANDLE;
+};
+
+const char* const sample_device_text =
+    "\n\n# Vulkan devices: 1"
+    "\n\n[ Device 1 ]--------------------------------------"
+    "\n- Device name: Sample Discrete GPU"
+    "\n- DeviceID: 10DE-1B80"
+    "\n- Raw driver version: 1627602944"
+    "\n- NVIDIA driver version: R388.x"
+    "\n- Vulkan API version: 1.0.61"
+    "\n- Device type: VK_PHYSICAL_DEVICE_TYPE_DISCRETE_GPU"
+    "\n- Memory heap count: 2"
+    "\n\theap 0 - size: 8192 MB"
+    "\n\theap 1 - size: 16328 MB"
+    "\n- Device extensions: 1"
+    "\n\t1/ VK_KHR_swapchain (spec version: 68)"
+    "\n";
+
+const char* const sample_device_xml =
+    "\n\n\t<vk_devices num_devices=\"1\" >"
+    "\n\n\t\t<vk_device name=\"Sample Discrete GPU\" vendor_id=\"4318\" device_id=\"7040\" "
+    "driver_version=\"1627602944\" nvidia_driver_version_major=\"388\" api_ver_major=\"1\" "
+    "api_ver_minor=\"0\" api_ver_patch=\"61\""
+    "\n\t\t\t\tdevice_type=\"VK_PHYSICAL_DEVICE_TYPE_DISCRETE_GPU\" >"
+    "\n\t\t\t<vk_memory heap_count=\"2\" >"
+    "\n\t\t\t\t<memory_heap index=\"0\" size=\"8192\" />"
+    "\n\t\t\t\t<memory_heap index=\"1\" size=\"16328\" />"
+    "\n\t\t\t</vk_memory>"
+    "\n\t\t\t<vk_extensions num_extensions=\"1\" >"
+    "\n\t\t\t\t<vk_extension name=\"VK_KHR_swapchain\" spec_version=\"68\" />"
+    "\n\t\t\t</vk_extensions>"
+    "\n\t\t</vk_device>"
+    "\n\n\t</vk_devices>"
+    "\n";
+
+// The lines of a listing whose text holds one of the names, in listing order.
+std::string lines_naming(const std::string& listing, const std::vector<std::string>& names) {
+    std::string picked;
+    size_t start = 0;
+    while (start < listing.size()) {
+        size_t end = listing.find('\n', start + 1);
+        if (end == std::string::npos) {
+            end = listing.size();
+        }
+        const std::string line = listing.substr(start, end - start);
+        for (const std::string& name : names) {
+            if (line.find("\t" + name + ":") != std::string::npos ||
+                line.find("\"" + name + "\"") != std::string::npos) {
+                picked += line;
+            }
+        }
+        start = end;
+    }
+    return picked;
+}
+
+}  // namespace
+
+TEST_F(Sections, WorkedDeviceExampleIsByteExact) {
+    const StreamMark mark;
+    EXPECT_TRUE(report_physical_devices(instance, false));
+    EXPECT_EQ(mark.new_text(), sample_device_text);
+    EXPECT_EQ(mark.new_xml(), sample_device_xml);
+}
+
+TEST_F(Sections, WorkedLimitsExampleIsByteExact) {
+    const StreamMark mark;
+    report_device_limits(fake.devices[0].properties.limits);
+    const std::vector<std::string> names = {
+        "maxImageDimension1D", "bufferImageGranularity",       "maxComputeWorkGroupCount",
+        "maxSamplerLodBias",   "maxViewportDimensions",        "viewportBoundsRange",
+        "minTexelOffset",      "framebufferColorSampleCounts", "timestampComputeAndGraphics",
+        "nonCoherentAtomSize"};
+    EXPECT_EQ(lines_naming(mark.new_text(), names),
+              "\n\tmaxImageDimension1D: 16384"
+              "\n\tbufferImageGranularity: 1024"
+              "\n\tmaxComputeWorkGroupCount: [65535; 65535; 65535]"
+              "\n\tmaxSamplerLodBias: 15.000000"
+              "\n\tmaxViewportDimensions: [16384; 16384]"
+              "\n\tviewportBoundsRange: [-32768.000000 ; 32767.000000]"
+              "\n\tminTexelOffset: 4294967288"
+              "\n\tframebufferColorSampleCounts: 15"
+              "\n\ttimestampComputeAndGraphics: 1"
+              "\n\tnonCoherentAtomSize: 64");
+    EXPECT_EQ(
+        lines_naming(mark.new_xml(), names),
+        "\n\t\t\t\t<limit name=\"maxImageDimension1D\" x=\"16384\" />"
+        "\n\t\t\t\t<limit name=\"bufferImageGranularity\" x=\"1024\" />"
+        "\n\t\t\t\t<limit name=\"maxComputeWorkGroupCount\" x=\"65535\" y=\"65535\" z=\"65535\" />"
+        "\n\t\t\t\t<limit name=\"maxSamplerLodBias\" x=\"15.000000\" />"
+        "\n\t\t\t\t<limit name=\"maxViewportDimensions\" x=\"16384\" y=\"16384\" />"
+        "\n\t\t\t\t<limit name=\"viewportBoundsRange\" x=\"-32768.000000\" y=\"32767.000000\" />"
+        "\n\t\t\t\t<limit name=\"minTexelOffset\" x=\"4294967288\" />"
+        "\n\t\t\t\t<limit name=\"framebufferColorSampleCounts\" x=\"15\" />"
+        "\n\t\t\t\t<limit name=\"timestampComputeAndGraphics\" x=\"1\" />"
+        "\n\t\t\t\t<limit name=\"nonCoherentAtomSize\" x=\"64\" />");
+    EXPECT_EQ(mark.new_text().rfind("\n- Device limits:", 0), 0u);
+    EXPECT_EQ(mark.new_xml().rfind("\n\t\t\t<limits>", 0), 0u);
+    EXPECT_EQ(mark.new_xml().substr(mark.new_xml().size() - 13), "\n\t\t\t</limits>");
+}
+
+// Every row shows its own member: each 32-bit word of the record gets a distinct value.
+TEST_F(Sections, EveryLimitRowShowsItsOwnMember) {
+    VkPhysicalDeviceLimits limits{};
+    uint32_t words[sizeof limits / 4];
+    for (uint32_t i = 0; i < sizeof limits / 4; ++i) {
+        words[i] = 1000 + i;
+    }
+    memcpy(&limits, words, sizeof limits);
+    limits.maxSamplerLodBias = 2.5f;
+    limits.minMemoryMapAlignment = (size_t{1} << 32) + 64;
+    const StreamMark mark;
+    report_device_limits(limits);
+    const std::string text = mark.new_text();
+    EXPECT_EQ(count_of(text, "\n\t"), device_limit_row_count);
+    EXPECT_EQ(count_of(mark.new_xml(), "<limit name="), device_limit_row_count);
+    EXPECT_EQ(count_of(text, "maxPerStageDescriptorStorageBuffers"), 0u);
+    EXPECT_NE(text.find("\n\tmaxPerStageDescriptorSampledImages: " +
+                        std::to_string(limits.maxPerStageDescriptorSampledImages) + "\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("\n\tmaxImageDimension3D: 1002\n"), std::string::npos);
+    EXPECT_NE(text.find("\n\tmaxSamplerLodBias: 2.500000\n"), std::string::npos);
+    EXPECT_NE(text.find("\n\tmaxComputeWorkGroupSize: [" +
+                        std::to_string(limits.maxComputeWorkGroupSize[0]) + "; " +
+                        std::to_string(limits.maxComputeWorkGroupSize[1]) + "; " +
+                        std::to_string(limits.maxComputeWorkGroupSize[2]) + "]"),
+              std::string::npos);
+    // Written whole, not cut to its low 32 bits (which would read 64).
+    EXPECT_NE(text.find("\n\tminMemoryMapAlignment: 4294967360\n"), std::string::npos);
+    EXPECT_NE(mark.new_xml().find("<limit name=\"minMemoryMapAlignment\" x=\"4294967360\" />"),
+              std::string::npos);
+    EXPECT_NE(text.find("\n\tnonCoherentAtomSize: " + std::to_string(limits.nonCoherentAtomSize)),
+              std::string::npos);
+}
+
+TEST_F(Sections, DetailedDevicesCarryTheirLimits) {
+    fake.devices.push_back(sample_device());
+    const StreamMark mark;
+    report_physical_devices(instance, true);
+    EXPECT_EQ(count_of(mark.new_xml(), "<limit name="), 2 * device_limit_row_count);
+    EXPECT_EQ(count_of(mark.new_xml(), "\n\t\t\t</vk_extensions>\n\t\t\t<limits>"), 2u);
+    EXPECT_EQ(count_of(mark.new_text(), "(spec version: 68)\n- Device limits:"), 2u);
+    EXPECT_NE(mark.new_text().find("nonCoherentAtomSize: 64\n\n[ Device 2 ]"), std::string::npos);
+}
+
+TEST_F(Sections, DeviceIdentityValues) {
+    struct Case {
+        const char* what;
+        uint32_t vendor, device, driver, api;
+        uint32_t type;
+        std::string text;  // expected inside the text report
+        std::string xml;   // expected inside the XML report
+    };
+    const Case cases[] = {
+        {"vendor wider than 16 bits", 0x10005, 0, 1, 0, 4, "- DeviceID: 10005-   0",
+         "vendor_id=\"65541\" device_id=\"0\""},
+        {"device ID above 2^31 stays unsigned", 0x13B5, 0xac740000u, 1, 0, 1,
+         "- DeviceID: 13B5-AC740000", "vendor_id=\"5045\" device_id=\"2893283328\""},
+        {"largest NVIDIA driver", 4318, 1, 4294967295u, 4294967295u, 2,
+         "\n- NVIDIA driver version: R1023.x\n- Vulkan API version: 1023.1023.4095",
+         "nvidia_driver_version_major=\"1023\" api_ver_major=\"1023\" api_ver_minor=\"1023\" "
+         "api_ver_patch=\"4095\""},
+        {"version 1.1.126", 0x1002, 1, 7, 4198526, 2, "- Vulkan API version: 1.1.126",
+         "driver_version=\"7\" api_ver_major=\"1\" api_ver_minor=\"1\" api_ver_patch=\"126\"\n"},
+        {"unknown device type", 0x1002, 1, 7, 4198526, 5,
+         "- Vulkan API version: 1.1.126\n- Memory heap count",
+         "api_ver_patch=\"126\" >\n\t\t\t<vk_memory"},
+        {"type other", 0x1002, 1, 7, 0, 0, "- Device type: VK_PHYSICAL_DEVICE_TYPE_OTHER",
+         "\n\t\t\t\tdevice_type=\"VK_PHYSICAL_DEVICE_TYPE_OTHER\" >"},
+        {"virtual GPU", 0x1002, 1, 7, 0, 3, "- Device type: VK_PHYSICAL_DEVICE_TYPE_VIRTUAL_GPU",
+         "\n\t\t\t\tdevice_type=\"VK_PHYSICAL_DEVICE_TYPE_VIRTUAL_GPU\" >"},
+        {"integrated GPU", 0x8086, 1, 7, 0, 1,
+         "- Device type: VK_PHYSICAL_DEVICE_TYPE_INTEGRATED_GPU",
+         "\n\t\t\t\tdevice_type=\"VK_PHYSICAL_DEVICE_TYPE_INTEGRATED_GPU\" >"},
+    };
+    for (const Case& c : cases) {
+        install_fake_driver();
+        VkPhysicalDeviceProperties& p = fake.devices[0].properties;
+        p.vendorID = c.vendor;
+        p.deviceID = c.device;
+        p.driverVersion = c.driver;
+        p.apiVersion = c.api;
+        p.deviceType = static_cast<VkPhysicalDeviceType>(c.type);
+        const StreamMark mark;
+        report_physical_devices(instance, false);
+        EXPECT_NE(mark.new_text().find(c.text), std::string::npos) << c.what << mark.new_text();
+        EXPECT_NE(mark.new_xml().find(c.xml), std::string::npos) << c.what << mark.new_xml();
+        EXPECT_EQ(count_of(mark.new_text(), "NVIDIA"), c.vendor == 4318 ? 1u : 0u) << c.what;
+        EXPECT_EQ(count_of(mark.new_xml(), "nvidia_driver_version_major"),
+                  c.vendor == 4318 ? 1u : 0u)
+            << c.what;
+    }
+}
+
+TEST_F(Sections, MemoryHeaps) {
+    struct Case {
+        uint32_t count;
+        VkDeviceSize first_size;
+        std::string text;
+        std::string xml;
+    };
+    const Case cases[] = {
+        {0, 0, "\n- Memory heap count: 0",
+         "\n\t\t\t<vk_memory heap_count=\"0\" >\n\t\t\t</vk_memory>"},
+        {1, 268435455, "\n- Memory heap count: 1\n\theap 0 - size: 255 MB",
+         "\n\t\t\t<vk_memory heap_count=\"1\" >\n\t\t\t\t<memory_heap index=\"0\" size=\"255\" "
+         "/>\n\t\t\t</vk_memory>"},
+        {1, 1048575, "\n\theap 0 - size: 0 MB", "size=\"0\" />"},
+        // A count past the array is cut to the array's 16 heaps, in the count and the listing.
+        {4000000000u, 1 << 20, "\n- Memory heap count: 16\n\theap 0 - size: 1 MB",
+         "<vk_memory heap_count=\"16\" >"},
+    };
+    for (const Case& c : cases) {
+        install_fake_driver();
+        fake.devices[0].memory.memoryHeapCount = c.count;
+        fake.devices[0].memory.memoryHeaps[0].size = c.first_size;
+        const StreamMark mark;
+        EXPECT_TRUE(report_memory_heaps(reinterpret_cast<VkPhysicalDevice>(&fake.devices[0])));
+        EXPECT_NE(mark.new_text().find(c.text), std::string::npos) << mark.new_text();
+        EXPECT_NE(mark.new_xml().find(c.xml), std::string::npos) << mark.new_xml();
+        EXPECT_EQ(count_of(mark.new_xml(), "<memory_heap "), c.count > 16 ? 16u : c.count);
+    }
+    vulkan.vkGetPhysicalDeviceMemoryProperties = nullptr;
+    const StreamMark mark;
+    EXPECT_FALSE(report_memory_heaps(reinterpret_cast<VkPhysicalDevice>(&fake.devices[0])));
+    EXPECT_FALSE(report_memory_heaps(VK_NULL_HANDLE));
+    EXPECT_EQ(mark.new_text() + mark.new_xml(), "");
+}
+
+TEST_F(Sections, DeviceEnumerationOutcomes) {
+    struct Case {
+        const char* what;
+        VkResult count_result, fill_result;
+        int64_t fill_count;
+        size_t devices;
+        bool written;
+        std::string text;  // the whole text the section writes, or its start
+    };
+    const Case cases[] = {
+        {"no device, success", VK_SUCCESS, VK_SUCCESS, -1, 0, false, ""},
+        {"no device, loader error", VK_ERROR_INITIALIZATION_FAILED, VK_SUCCESS, -1, 0, false,
+         "\n [ERROR] unable to list the physical devices"},
+        {"count query incomplete", VK_INCOMPLETE, VK_SUCCESS, -1, 1, false,
+         "\n [ERROR] unable to list the physical devices"},
+        {"fill fails", VK_SUCCESS, VK_ERROR_DEVICE_LOST, -1, 1, false,
+         "\n [ERROR] unable to read the physical devices"},
+        {"fill incomplete", VK_SUCCESS, VK_INCOMPLETE, -1, 2, false,
+         "\n [ERROR] unable to read the physical devices"},
+        {"fewer on the fill", VK_SUCCESS, VK_SUCCESS, 1, 2, true, "\n\n# Vulkan devices: 1\n"},
+        {"none on the fill", VK_SUCCESS, VK_SUCCESS, 0, 1, true, "\n\n# Vulkan devices: 0\n"},
+        {"more on the fill than room", VK_SUCCESS, VK_SUCCESS, 1000, 2, true,
+         "\n\n# Vulkan devices: 2\n"},
+    };
+    for (const Case& c : cases) {
+        install_fake_driver();
+        fake.devices.resize(c.devices, sample_device());
+        fake.device_count_result = c.count_result;
+        fake.device_fill_result = c.fill_result;
+        fake.device_fill_count = c.fill_count;
+        const StreamMark mark;
+        EXPECT_EQ(report_physical_devices(instance, false), c.written) << c.what;
+        EXPECT_EQ(mark.new_text().substr(0, c.text.size()), c.text) << c.what;
+        if (!c.written) {
+            EXPECT_EQ(mark.new_text(), c.text) << c.what;
+            EXPECT_EQ(count_of(mark.new_xml(), "vk_devices"), 0u) << c.what;
+        }
+    }
+    // With a count of 0 after the fill the element is still opened and closed.
+    EXPECT_EQ(count_of(xml_report, "\n\n\t<vk_devices num_devices=\"0\" >\n\n\t</vk_devices>\n"),
+              1u);
+}
+
+TEST_F(Sections, DeviceGuardsWriteNothing) {
+    const StreamMark mark;
+    EXPECT_FALSE(report_physical_devices(VK_NULL_HANDLE, true));
+    vulkan.vkGetPhysicalDeviceProperties = nullptr;
+    EXPECT_FALSE(report_physical_devices(instance, true));
+    install_fake_driver();
+    vulkan.vkEnumeratePhysicalDevices = nullptr;
+    EXPECT_FALSE(report_physical_devices(instance, true));
+    EXPECT_EQ(mark.new_text() + mark.new_xml(), "");
+}
+
+TEST_F(Sections, MissingOptionalCommandsDropOnlyTheirBlocks) {
+    vulkan.vkGetPhysicalDeviceMemoryProperties = nullptr;
+    vulkan.vkEnumerateDeviceExtensionProperties = nullptr;
+    const StreamMark mark;
+    EXPECT_TRUE(report_physical_devices(instance, false));
+    EXPECT_NE(mark.new_text().find("DISCRETE_GPU\n"), std::string::npos);
+    EXPECT_NE(mark.new_xml().find("DISCRETE_GPU\" >\n\t\t</vk_device>"), std::string::npos);
+}
+
+TEST_F(Sections, HostileDeviceNames) {
+    char* name = fake.devices[0].properties.deviceName;
+    // No NUL anywhere in the array: the name ends with the array.
+    memset(name, 'N', VK_MAX_PHYSICAL_DEVICE_NAME_SIZE);
+    StreamMark mark;
+    report_physical_devices(instance, false);
+    EXPECT_NE(mark.new_text().find("- Device name: " + std::string(256, 'N') + "\n"),
+              std::string::npos);
+    EXPECT_NE(mark.new_xml().find("<vk_device name=\"" + std::string(256, 'N') + "\" vendor_id"),
+              std::string::npos);
+
+    strcpy(name, "R&D <GPU> \"x\" a=\"b\"\t\x01");
+    fake.devices[0].extensions = {extension("VK_<&>\"", 1)};
+    mark = StreamMark();
+    report_physical_devices(instance, false);
+    EXPECT_NE(mark.new_text().find("- Device name: R&D <GPU> \"x\" a=\"b\"\t\x01\n"),
+              std::string::npos);
+    EXPECT_NE(mark.new_text().find("\t1/ VK_<&>\" (spec version: 1)"), std::string::npos);
+    EXPECT_NE(mark.new_xml().find("<vk_device name=\"R&amp;D &lt;GPU&gt; &quot;x&quot; "
+                                  "a=&quot;b&quot;&#9;?\" vendor_id"),
+              std::string::npos);
+    EXPECT_NE(mark.new_xml().find("<vk_extension name=\"VK_&lt;&amp;&gt;&quot;\" "),
+              std::string::npos);
+    const std::string document = xml_prolog + mark.new_xml() + xml_epilogue;
+    EXPECT_EQ(xml_error(document), "");
+}
+
+TEST_F(Sections, ExtensionListings) {
+    struct Case {
+        const char* what;
+        bool device;
+        size_t available;
+        VkResult count_result, fill_result;
+        int64_t fill_count;
+        bool written;
+        std::string text;
+        std::string xml;
+    };
+    const Case cases[] = {
+        {"instance, none", false, 0, VK_SUCCESS, VK_SUCCESS, -1, true,
+         "\n - # instance extensions : 0", "\n\n\t<vk_extensions num_extensions=\"0\" />"},
+        {"device, none", true, 0, VK_SUCCESS, VK_SUCCESS, -1, true, "\n- # device extensions: 0",
+         "\n\t\t\t<vk_extensions num_extensions=\"0\" />"},
+        {"instance, three", false, 3, VK_SUCCESS, VK_SUCCESS, -1, true,
+         "\nInstance extensions: 3\n- 1/ VK_EXT_0 (spec version: 1)\n- 2/ VK_EXT_1 (spec version: "
+         "2)\n- 3/ VK_EXT_2 (spec version: 3)",
+         "\n\n\t<vk_extensions num_extensions=\"3\" >"
+         "\n\t\t<vk_extension name=\"VK_EXT_0\" spec_version=\"1\" />"
+         "\n\t\t<vk_extension name=\"VK_EXT_1\" spec_version=\"2\" />"
+         "\n\t\t<vk_extension name=\"VK_EXT_2\" spec_version=\"3\" />"
+         "\n\t</vk_extensions>"},
+        {"device, two", true, 2, VK_SUCCESS, VK_SUCCESS, -1, true,
+         "\n- Device extensions: 2\n\t1/ VK_EXT_0 (spec version: 1)\n\t2/ VK_EXT_1 (spec version: "
+         "2)",
+         "\n\t\t\t<vk_extensions num_extensions=\"2\" >"
+         "\n\t\t\t\t<vk_extension name=\"VK_EXT_0\" spec_version=\"1\" />"
+         "\n\t\t\t\t<vk_extension name=\"VK_EXT_1\" spec_version=\"2\" />"
+         "\n\t\t\t</vk_extensions>"},
+        {"instance, count fails", false, 3, VK_ERROR_OUT_OF_HOST_MEMORY, VK_SUCCESS, -1, false,
+         "\n [ERROR] unable to list the instance extensions",
+         "\n<error msg=\"unable to list the instance extensions\" />"},
+        {"device, count incomplete", true, 3, VK_INCOMPLETE, VK_SUCCESS, -1, false,
+         "\n [ERROR] unable to list the device extensions",
+         "\n<error msg=\"unable to list the device extensions\" />"},
+        {"instance, fill incomplete", false, 3, VK_SUCCESS, VK_INCOMPLETE, -1, false,
+         "\n [ERROR] unable to read the instance extensions",
+         "\n<error msg=\"unable to read the instance extensions\" />"},
+        {"device, fill fails", true, 3, VK_SUCCESS, VK_ERROR_LAYER_NOT_PRESENT, -1, false,
+         "\n [ERROR] unable to read the device extensions",
+         "\n<error msg=\"unable to read the device extensions\" />"},
+        {"device, fill claims more than the room", true, 1, VK_SUCCESS, VK_SUCCESS, 999999, true,
+         "\n- Device extensions: 1\n\t1/ VK_EXT_0 (spec version: 1)",
+         "\n\t\t\t<vk_extensions num_extensions=\"1\" >"
+         "\n\t\t\t\t<vk_extension name=\"VK_EXT_0\" spec_version=\"1\" />"
+         "\n\t\t\t</vk_extensions>"},
+        {"instance, fewer on the fill", false, 2, VK_SUCCESS, VK_SUCCESS, 1, true,
+         "\nInstance extensions: 1\n- 1/ VK_EXT_0 (spec version: 1)",
+         "\n\n\t<vk_extensions num_extensions=\"1\" >"
+         "\n\t\t<vk_extension name=\"VK_EXT_0\" spec_version=\"1\" />"
+         "\n\t</vk_extensions>"},
+    };
+    for (const Case& c : cases) {
+        install_fake_driver();
+        std::vector<VkExtensionProperties> list;
+        for (size_t i = 0; i < c.available; ++i) {
+            list.push_back(
+                extension(("VK_EXT_" + std::to_string(i)).c_str(), static_cast<uint32_t>(i + 1)));
+        }
+        FakeDevice& device = fake.devices[0];
+        bool written = false;
+        const StreamMark mark;
+        if (c.device) {
+            device.extensions = list;
+            device.extension_count_result = c.count_result;
+            device.extension_fill_result = c.fill_result;
+            device.extension_fill_count = c.fill_count;
+            written = report_device_extensions(reinterpret_cast<VkPhysicalDevice>(&device));
+        } else {
+            fake.instance_extensions = list;
+            fake.instance_extension_count_result = c.count_result;
+            fake.instance_extension_fill_result = c.fill_result;
+            fake.instance_extension_fill_count = c.fill_count;
+            written = report_instance_extensions(instance);
+        }
+        EXPECT_EQ(written, c.written) << c.what;
+        EXPECT_EQ(mark.new_text(), c.text) << c.what;
+        EXPECT_EQ(mark.new_xml(), c.xml) << c.what;
+    }
+}
+
+TEST_F(Sections, ExtensionGuardsWriteNothing) {
+    const StreamMark mark;
+    EXPECT_FALSE(report_instance_extensions(VK_NULL_HANDLE));
+    EXPECT_FALSE(report_device_extensions(VK_NULL_HANDLE));
+    vulkan.vkEnumerateInstanceExtensionProperties = nullptr;
+    vulkan.vkEnumerateDeviceExtensionProperties = nullptr;
+    EXPECT_FALSE(report_instance_extensions(instance));
+    EXPECT_FALSE(report_device_extensions(reinterpret_cast<VkPhysicalDevice>(&fake.devices[0])));
+    EXPECT_EQ(mark.new_text() + mark.new_xml(), "");
+}
+
+TEST(Instance, CreatedWithTheProgramsDescription) {
+    install_fake_driver();
+    const StreamMark mark;
+    const VkInstance instance = create_vulkan_instance();
+    ASSERT_NE(instance, VK_NULL_HANDLE);
+    EXPECT_EQ(fake.create_info.sType, VK_STRUCTURE_TYPE_INSTANCE_CREATE_INFO);
+    EXPECT_EQ(fake.create_info.pNext, nullptr);
+    EXPECT_EQ(fake.create_info.flags, 0u);
+    EXPECT_EQ(fake.create_info.enabledLayerCount, 0u);
+    EXPECT_EQ(fake.create_info.ppEnabledLayerNames, nullptr);
+    EXPECT_EQ(fake.create_info.enabledExtensionCount, 0u);
+    EXPECT_EQ(fake.create_info.ppEnabledExtensionNames, nullptr);
+    EXPECT_EQ(fake.application_info.sType, VK_STRUCTURE_TYPE_APPLICATION_INFO);
+    EXPECT_STREQ(fake.application_info.pApplicationName, "Brisol");
+    EXPECT_STREQ(fake.application_info.pEngineName, "Brisol");
+    EXPECT_EQ(fake.application_info.applicationVersion, 1u);
+    EXPECT_EQ(fake.application_info.engineVersion, 1u);
+    EXPECT_EQ(fake.application_info.apiVersion, 0x400000u);
+    destroy_vulkan_instance(instance);
+    EXPECT_EQ(fake.instances_destroyed, 1);
+    EXPECT_EQ(mark.new_text() + mark.new_xml(), "");
+}
+
+TEST(Instance, CreationFailures) {
+    const struct {
+        VkResult result;
+        const char* message;
+    } cases[] = {
+        {VK_ERROR_INCOMPATIBLE_DRIVER,
+         "Vulkan instance creation failed (code: VK_ERROR_INCOMPATIBLE_DRIVER)"},
+        {VK_ERROR_INITIALIZATION_FAILED, "Vulkan instance creation failed: unknown error"},
+        {VK_ERROR_OUT_OF_HOST_MEMORY, "Vulkan instance creation failed: unknown error"},
+        {VK_INCOMPLETE, "Vulkan instance creation failed: unknown error"},
+    };
+    for (const auto& c : cases) {
+        install_fake_driver();
+        fake.create_result = c.result;
+        const StreamMark mark;
+        EXPECT_EQ(create_vulkan_instance(), VK_NULL_HANDLE);
+        EXPECT_EQ(mark.new_text(), std::string("\n [ERROR] ") + c.message);
+        EXPECT_EQ(mark.new_xml(), std::string("\n<error msg=\"") + c.message + "\" />");
+    }
+    install_fake_driver();
+    vulkan.vkCreateInstance = nullptr;
+    const StreamMark mark;
+    EXPECT_EQ(create_vulkan_instance(), VK_NULL_HANDLE);
+    destroy_vulkan_instance(VK_NULL_HANDLE);
+    EXPECT_EQ(mark.new_text() + mark.new_xml(), "");
+    EXPECT_EQ(fake.instances_destroyed, 0);
+}
+
+TEST(EntryPoints, ListingShowsEachMemberInOrder) {
+    install_fake_driver();
+    vulkan.vkGetPhysicalDeviceMemoryProperties = nullptr;
+    const StreamMark mark;
+    report_entry_points();
+    EXPECT_EQ(mark.new_text(),
+              "\n\nVulkan entrypoints:"
+              "\n- vkGetInstanceProcAddr loaded: YES"
+              "\n- vkCreateInstance loaded:  YES"
+              "\n- vkDestroyInstance loaded:  YES"
+              "\n- vkEnumeratePhysicalDevices loaded:  YES"
+              "\n- vkGetPhysicalDeviceProperties loaded:  YES"
+              "\n- vkEnumerateInstanceExtensionProperties loaded:  YES"
+              "\n- vkEnumerateDeviceExtensionProperties loaded:  YES"
+              "\n- vkGetPhysicalDeviceMemoryProperties loaded:  NO"
+              "\n");
+    EXPECT_EQ(mark.new_xml(),
+              "\n\n<vk_entry_points>"
+              "\n\t<vk_entry_point name=\"vkGetInstanceProcAddr\" loaded=\"1\" />"
+              "\n\t<vk_entry_point name=\"vkCreateInstance\" loaded=\"1\" />"
+              "\n\t<vk_entry_point name=\"vkDestroyInstance\" loaded=\"1\" />"
+              "\n\t<vk_entry_point name=\"vkEnumeratePhysicalDevices\" loaded=\"1\" />"
+              "\n\t<vk_entry_point name=\"vkGetPhysicalDeviceProperties\" loaded=\"1\" />"
+              "\n\t<vk_entry_point name=\"vkEnumerateInstanceExtensionProperties\" loaded=\"1\" />"
+              "\n\t<vk_entry_point name=\"vkEnumerateDeviceExtensionProperties\" loaded=\"1\" />"
+              "\n\t<vk_entry_point name=\"vkGetPhysicalDeviceMemoryProperties\" loaded=\"0\" />"
+              "\n</vk_entry_points>\n");
+}

@@ -1,0 +1,181 @@
+#include "support.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <libxml/parser.h>
+
+#include <cstring>
+
+#include "fake/fake_driver.h"
+#include "vulkan/entry_points.h"
+
+extern char** environ;
+
+const std::string text_header =
+    "==========================================================\n"
+    "Brisol 0.3.0\n"
+    "==========================================================\n"
+    "Vulkan capabilities and extensions viewer\n"
+    "Copyright (C) 2026 The Brisol developers - https://brisol.example.org/\n";
+
+const std::string text_footer =
+    "\n---\n"
+    "Contact: brisol@example.org\n"
+    "More news about Vulkan:\n"
+    "https://brisol.example.org/vulkan/\n\n";
+
+const std::string help_screen =
+    "\n==========================================================\n"
+    "Brisol 0.3.0\n"
+    "==========================================================\n"
+    "Vulkan capabilities and extensions viewer\n"
+    "Copyright (C) 2026 The Brisol developers - https://brisol.example.org/\n"
+    "\n"
+    "Syntax: brisol [-option]\n"
+    "  -a: detailed information (device limits)\n"
+    "  -txt: outputs the report in text format (default)\n"
+    "  -xml: outputs the report in xml format\n"
+    "  -f: displays Vulkan entrypoints required by Brisol (API functions)\n"
+    "  -h: this help\n"
+    "  -noheaderfooter: does not output header and footer in text format\n"
+    "\n"
+    "---\n"
+    "Contact: brisol@example.org\n"
+    "More news about Vulkan:\n"
+    "https://brisol.example.org/vulkan/\n\n";
+
+const std::string xml_prolog =
+    "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" standalone=\"yes\"?>\n"
+    "<!--\n"
+    "Brisol 0.3.0\n"
+    "Vulkan capabilities and extensions viewer\n"
+    "Copyright (C) 2026 The Brisol developers, https://brisol.example.org/\n"
+    "-->\n"
+    "\n"
+    "<brisol>";
+
+const std::string xml_epilogue =
+    "\n</brisol>\n"
+    "<!--\n"
+    "Contact: brisol@example.org\n"
+    "More news about Vulkan:\n"
+    "https://brisol.example.org/vulkan/\n"
+    "-->\n";
+
+namespace {
+
+void read_both(int out_fd, int err_fd, ProgramRun& run) {
+    pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
+    std::string* sinks[2] = {&run.out, &run.err};
+    int open_count = 2;
+    while (open_count > 0) {
+        if (poll(fds, 2, -1) < 0) {
+            break;
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0) {
+                continue;
+            }
+            char buffer[65536];
+            const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
+            if (got > 0) {
+                sinks[i]->append(buffer, static_cast<size_t>(got));
+            } else {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open_count;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+ProgramRun run_program(const std::string& path, const std::vector<std::string>& args,
+                       const std::vector<std::string>& environment) {
+    std::vector<std::string> env_strings(environment);
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        env_strings.emplace_back(*entry);
+    }
+    std::vector<char*> env;
+    for (std::string& entry : env_strings) {
+        env.push_back(entry.data());
+    }
+    env.push_back(nullptr);
+    std::vector<std::string> arg_strings{path};
+    arg_strings.insert(arg_strings.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& arg : arg_strings) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+
+    int out_pipe[2];
+    int err_pipe[2];
+    ProgramRun run;
+    if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) {
+        return run;
+    }
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out_pipe[1], 1);
+        dup2(err_pipe[1], 2);
+        close(out_pipe[0]);
+        close(err_pipe[0]);
+        execve(path.c_str(), argv.data(), env.data());
+        _exit(127);
+    }
+    close(out_pipe[1]);
+    close(err_pipe[1]);
+    read_both(out_pipe[0], err_pipe[0], run);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return run;
+}
+
+ProgramRun run_with_fake_loader(const std::vector<std::string>& args, const std::string& scenario) {
+    return run_program(BRISOL_EXE, args,
+                       {"LD_LIBRARY_PATH=" FAKE_LOADER_DIR, "FAKE_VULKAN_SCENARIO=" + scenario});
+}
+
+std::string xml_error(const std::string& document) {
+    xmlResetLastError();
+    xmlDocPtr doc =
+        xmlReadMemory(document.data(), static_cast<int>(document.size()), "report.xml", nullptr,
+                      XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    std::string error;
+    if (doc == nullptr) {
+        const xmlError* last = xmlGetLastError();
+        error = last != nullptr && last->message != nullptr ? last->message : "not well-formed";
+        if (error.empty()) {
+            error = "not well-formed";
+        }
+    }
+    xmlFreeDoc(doc);
+    return error;
+}
+
+void install_fake_driver() {
+    reset_fake_driver();
+    vulkan.vkGetInstanceProcAddr = fake_get_instance_proc_addr;
+    vulkan.vkCreateInstance = fake_create_instance;
+    vulkan.vkDestroyInstance = fake_destroy_instance;
+    vulkan.vkEnumeratePhysicalDevices = fake_enumerate_physical_devices;
+    vulkan.vkGetPhysicalDeviceProperties = fake_get_physical_device_properties;
+    vulkan.vkEnumerateInstanceExtensionProperties = fake_enumerate_instance_extension_properties;
+    vulkan.vkEnumerateDeviceExtensionProperties = fake_enumerate_device_extension_properties;
+    vulkan.vkGetPhysicalDeviceMemoryProperties = fake_get_physical_device_memory_properties;
+}
+
+size_t count_of(const std::string& haystack, const std::string& needle) {
+    size_t count = 0;
+    for (size_t at = haystack.find(needle); at != std::string::npos;
+         at = haystack.find(needle, at + needle.size())) {
+        ++count;
+    }
+    return count;
+}

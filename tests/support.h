@@ -1,0 +1,50 @@
+// What the tests share: the program's fixed texts, running the real binary, an XML parser and
+// the in-process fake driver.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "report/report.h"
+
+// The envelope, byte for byte.
+extern const std::string text_header;
+extern const std::string text_footer;
+extern const std::string help_screen;
+extern const std::string xml_prolog;
+extern const std::string xml_epilogue;
+
+struct ProgramRun {
+    std::string out;
+    std::string err;
+    int status = -1;  // exit status, or 128 + signal
+};
+
+// Runs a program with extra environment entries ("NAME=value") and returns what it printed.
+ProgramRun run_program(const std::string& path, const std::vector<std::string>& args,
+                       const std::vector<std::string>& environment = {});
+
+// Runs the brisol binary against the fake loader library, in the given scenario.
+ProgramRun run_with_fake_loader(const std::vector<std::string>& args,
+                                const std::string& scenario = "sample");
+
+// Parses a whole document with libxml2; returns its first error, or "" when well-formed.
+std::string xml_error(const std::string& document);
+
+// Points every entry of the program's Vulkan table at the fake driver and resets the fake.
+void install_fake_driver();
+
+// Counts the occurrences of a text.
+size_t count_of(const std::string& haystack, const std::string& needle);
+
+// The bytes a stream gained since the mark was taken.
+struct StreamMark {
+    size_t text = text_report.size();
+    size_t xml = xml_report.size();
+    std::string new_text() const {
+        return text_report.substr(text);
+    }
+    std::string new_xml() const {
+        return xml_report.substr(xml);
+    }
+};
