@@ -90,9 +90,17 @@ TEST(Lavapipe, ReportsInEveryForm) {
 }
 
 TEST(Lavapipe, TheValidationLayerFindsNothing) {
-    const ProgramRun run = run_on_lavapipe(
-        {"-a", "-f", "-xml"},
-        {"VK_INSTANCE_LAYERS=VK_LAYER_KHRONOS_validation", "VK_LAYER_SETTINGS_PATH=/nonexistent"});
+    const std::vector<std::string> layer = {"VK_INSTANCE_LAYERS=VK_LAYER_KHRONOS_validation",
+                                            "VK_LAYER_SETTINGS_PATH=/nonexistent"};
+    // First make sure the layer is really there, so that silence below means something.
+    std::vector<std::string> debug = layer;
+    debug.push_back("VK_LOADER_DEBUG=layer");
+    const ProgramRun loaded = run_on_lavapipe({"-a"}, debug);
+    EXPECT_NE(loaded.err.find("Insert instance layer \"VK_LAYER_KHRONOS_validation\""),
+              std::string::npos)
+        << loaded.err;
+
+    const ProgramRun run = run_on_lavapipe({"-a", "-f", "-xml"}, layer);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(count_of(run.out, "Validation"), 0u) << run.out;

@@ -224,6 +224,7 @@ TEST(Run, DriverFailuresStillGiveCompleteReports) {
     run = run_with_fake_loader({"-xml", "-f"}, "incompatible");
     EXPECT_EQ(run.out, xml_prolog + entry_points_xml + "\n<error msg=\"" + incompatible + "\" />" +
                            xml_epilogue);
+    EXPECT_EQ(xml_error(run.out), "");
 
     // What the real loader answers on a machine without a device.
     run = run_with_fake_loader({}, "no-devices");
