@@ -165,6 +165,16 @@ TEST(Run, OptionsSelectTheReport) {
     }
 }
 
+// The same run in process, as fuzzing and benchmarks make it, prints what the binary prints.
+TEST(Run, InProcessRunsMatchTheBinary) {
+    for (const char* argument : {"-a-f-xml", "-a-f", "-noheaderfooter", "-h"}) {
+        const char* argv[] = {"brisol", argument};
+        reset_reports();
+        const std::string in_process = build_report(parse_options(2, argv), fake_vulkan_loader);
+        EXPECT_EQ(in_process, run_with_fake_loader({argument}).out) << argument;
+    }
+}
+
 TEST(Run, NoArgumentsAtAllGiveTheDefaults) {
     const RunOptions options = parse_options(0, nullptr);
     EXPECT_FALSE(options.detailed);

@@ -171,6 +171,21 @@ void install_fake_driver() {
     vulkan.vkGetPhysicalDeviceMemoryProperties = fake_get_physical_device_memory_properties;
 }
 
+namespace {
+
+int fake_library;
+
+ModuleHandle bind_fake_driver() {
+    install_fake_driver();
+    return &fake_library;
+}
+
+void release_fake_driver(ModuleHandle) {}
+
+}  // namespace
+
+const VulkanLoader fake_vulkan_loader = {bind_fake_driver, release_fake_driver};
+
 size_t count_of(const std::string& haystack, const std::string& needle) {
     size_t count = 0;
     for (size_t at = haystack.find(needle); at != std::string::npos;

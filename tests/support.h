@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "report/report.h"
+#include "vulkan/entry_points.h"
 
 // The envelope, byte for byte.
 extern const std::string text_header;
@@ -33,6 +34,9 @@ std::string xml_error(const std::string& document);
 
 // Points every entry of the program's Vulkan table at the fake driver and resets the fake.
 void install_fake_driver();
+
+// A loader for in-process report runs: binding installs the fake driver, releasing does nothing.
+extern const VulkanLoader fake_vulkan_loader;
 
 // Counts the occurrences of a text.
 size_t count_of(const std::string& haystack, const std::string& needle);

@@ -41,9 +41,9 @@ namespace {
 
 // Everything between the envelopes: the loader, the instance and the sections, each of which
 // writes its own failures into the reports and lets the run go on.
-void report_vulkan(const RunOptions& options) {
-    const ModuleHandle loader = bind_vulkan_loader();
-    if (loader != nullptr && options.show_entry_points) {
+void report_vulkan(const RunOptions& options, const VulkanLoader& loader) {
+    const ModuleHandle handle = loader.bind();
+    if (handle != nullptr && options.show_entry_points) {
         report_entry_points();
     }
     const VkInstance instance = create_vulkan_instance();
@@ -56,12 +56,12 @@ void report_vulkan(const RunOptions& options) {
         append_xml("\n</vk_instance>");
         destroy_vulkan_instance(instance);
     }
-    release_vulkan_loader(loader);
+    loader.release(handle);
 }
 
 }  // namespace
 
-const ReportStream& build_report(const RunOptions& options) {
+const ReportStream& build_report(const RunOptions& options, const VulkanLoader& loader) {
     if (options.show_help) {
         write_help_screen();
         return text_report;
@@ -70,7 +70,7 @@ const ReportStream& build_report(const RunOptions& options) {
         write_text_header();
     }
     write_xml_prolog();
-    report_vulkan(options);
+    report_vulkan(options, loader);
     write_xml_epilogue();
     if (options.format == OutputFormat::Xml) {
         return xml_report;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "report/report.h"
+#include "vulkan/entry_points.h"
 
 enum class OutputFormat { Text = 1, Xml = 2 };
 
@@ -18,8 +19,10 @@ struct RunOptions {
 // Never fails: unknown arguments are ignored.
 RunOptions parse_options(int argc, const char* const* argv);
 
-// Builds both reports, or the help screen, in memory and returns the stream to print.
-const ReportStream& build_report(const RunOptions& options);
+// Builds both reports, or the help screen, in memory and returns the stream to print. The loader
+// is the system's unless another is given: tests, fuzzing and benchmarks bind fakes through it.
+const ReportStream& build_report(const RunOptions& options,
+                                 const VulkanLoader& loader = system_vulkan_loader);
 
 // Runs the whole program: parse, build, print. Returns the process exit status: 0, or 1 when
 // the report could not be written to standard output (one line on standard error says why).

@@ -36,6 +36,11 @@ void append_piece(ReportStream& stream, const char* format, va_list args) {
 
 }  // namespace
 
+void reset_reports() {
+    text_report.clear();
+    xml_report.clear();
+}
+
 void append_text(const char* format, ...) {
     va_list args;
     va_start(args, format);

@@ -18,6 +18,10 @@ using ReportStream = std::string;
 extern ReportStream text_report;
 extern ReportStream xml_report;
 
+// Empties both streams, for another run in the same process (tests, fuzzing, benchmarks). A run
+// itself never clears them.
+void reset_reports();
+
 // Formats one piece printf-style and appends it whole, however long it is.
 void append_text(const char* format, ...) BRISOL_PRINTF(1, 2);
 void append_xml(const char* format, ...) BRISOL_PRINTF(1, 2);

@@ -53,3 +53,5 @@ void release_vulkan_loader(ModuleHandle handle) {
         close_module(handle);
     }
 }
+
+const VulkanLoader system_vulkan_loader = {bind_vulkan_loader, release_vulkan_loader};

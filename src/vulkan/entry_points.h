@@ -40,3 +40,12 @@ void report_entry_points();
 
 // Closes the library; a null handle does nothing. Nothing may call through the table after it.
 void release_vulkan_loader(ModuleHandle handle);
+
+// How a report run gets its entry points and gives them back.
+struct VulkanLoader {
+    ModuleHandle (*bind)();
+    void (*release)(ModuleHandle handle);
+};
+
+// bind_vulkan_loader and release_vulkan_loader.
+extern const VulkanLoader system_vulkan_loader;

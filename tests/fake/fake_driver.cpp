@@ -80,6 +80,7 @@ FakeDevice sample_device() {
 
 void reset_fake_driver() {
     fake = FakeDriver{};
+    fake.instance_extensions = {extension("VK_KHR_surface", 25), extension("VK_KHR_display", 23)};
     fake.devices.push_back(sample_device());
 }
 

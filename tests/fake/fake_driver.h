@@ -42,7 +42,7 @@ extern FakeDriver fake;
 FakeDevice sample_device();
 VkExtensionProperties extension(const char* name, uint32_t spec_version);
 
-// Resets the fake to one sample device and no instance extensions.
+// Resets the fake to two instance extensions and one sample device.
 void reset_fake_driver();
 
 // The driver's commands, with the signatures of the Vulkan headers.
