@@ -48,42 +48,6 @@ const std::string instance_extensions_xml =
     "\n\t\t<vk_extension name=\"VK_KHR_display\" spec_version=\"23\" />"
     "\n\t</vk_extensions>";
 
-std::string device_text(const std::string& limits) {
-    return "\n\n# Vulkan devices: 1"
-           "\n\n[ Device 1 ]--------------------------------------"
-           "\n- Device name: Sample Discrete GPU"
-           "\n- DeviceID: 10DE-1B80"
-           "\n- Raw driver version: 1627602944"
-           "\n- NVIDIA driver version: R388.x"
-           "\n- Vulkan API version: 1.0.61"
-           "\n- Device type: VK_PHYSICAL_DEVICE_TYPE_DISCRETE_GPU"
-           "\n- Memory heap count: 2"
-           "\n\theap 0 - size: 8192 MB"
-           "\n\theap 1 - size: 16328 MB"
-           "\n- Device extensions: 1"
-           "\n\t1/ VK_KHR_swapchain (spec version: 68)" +
-           limits + "\n";
-}
-
-std::string device_xml(const std::string& limits) {
-    return "\n\n\t<vk_devices num_devices=\"1\" >"
-           "\n\n\t\t<vk_device name=\"Sample Discrete GPU\" vendor_id=\"4318\" "
-           "device_id=\"7040\" driver_version=\"1627602944\" nvidia_driver_version_major=\"388\" "
-           "api_ver_major=\"1\" api_ver_minor=\"0\" api_ver_patch=\"61\""
-           "\n\t\t\t\tdevice_type=\"VK_PHYSICAL_DEVICE_TYPE_DISCRETE_GPU\" >"
-           "\n\t\t\t<vk_memory heap_count=\"2\" >"
-           "\n\t\t\t\t<memory_heap index=\"0\" size=\"8192\" />"
-           "\n\t\t\t\t<memory_heap index=\"1\" size=\"16328\" />"
-           "\n\t\t\t</vk_memory>"
-           "\n\t\t\t<vk_extensions num_extensions=\"1\" >"
-           "\n\t\t\t\t<vk_extension name=\"VK_KHR_swapchain\" spec_version=\"68\" />"
-           "\n\t\t\t</vk_extensions>" +
-           limits +
-           "\n\t\t</vk_device>"
-           "\n\n\t</vk_devices>"
-           "\n";
-}
-
 enum class Expect { Help, Text, TextWithoutHeader, Xml };
 
 struct OptionCase {
@@ -105,7 +69,7 @@ std::string expected_output(const OptionCase& c) {
     const std::string limits_text = c.detailed ? limits.new_text() : "";
     const std::string limits_xml = c.detailed ? limits.new_xml() : "";
     const std::string text_body = (c.entry_points ? entry_points_text : "") +
-                                  instance_extensions_text + device_text(limits_text);
+                                  instance_extensions_text + sample_devices_text(limits_text);
     switch (c.expect) {
         case Expect::Help:
             return help_screen;
@@ -115,7 +79,7 @@ std::string expected_output(const OptionCase& c) {
             return text_body + "\n";
         case Expect::Xml:
             return xml_prolog + (c.entry_points ? entry_points_xml : "") + "\n<vk_instance>" +
-                   instance_extensions_xml + device_xml(limits_xml) + "\n</vk_instance>" +
+                   instance_extensions_xml + sample_devices_xml(limits_xml) + "\n</vk_instance>" +
                    xml_epilogue;
     }
     return "";

@@ -65,6 +65,42 @@ const std::string xml_epilogue =
     "https://brisol.example.org/vulkan/\n"
     "-->\n";
 
+std::string sample_devices_text(const std::string& limits) {
+    return "\n\n# Vulkan devices: 1"
+           "\n\n[ Device 1 ]--------------------------------------"
+           "\n- Device name: Sample Discrete GPU"
+           "\n- DeviceID: 10DE-1B80"
+           "\n- Raw driver version: 1627602944"
+           "\n- NVIDIA driver version: R388.x"
+           "\n- Vulkan API version: 1.0.61"
+           "\n- Device type: VK_PHYSICAL_DEVICE_TYPE_DISCRETE_GPU"
+           "\n- Memory heap count: 2"
+           "\n\theap 0 - size: 8192 MB"
+           "\n\theap 1 - size: 16328 MB"
+           "\n- Device extensions: 1"
+           "\n\t1/ VK_KHR_swapchain (spec version: 68)" +
+           limits + "\n";
+}
+
+std::string sample_devices_xml(const std::string& limits) {
+    return "\n\n\t<vk_devices num_devices=\"1\" >"
+           "\n\n\t\t<vk_device name=\"Sample Discrete GPU\" vendor_id=\"4318\" "
+           "device_id=\"7040\" driver_version=\"1627602944\" nvidia_driver_version_major=\"388\" "
+           "api_ver_major=\"1\" api_ver_minor=\"0\" api_ver_patch=\"61\""
+           "\n\t\t\t\tdevice_type=\"VK_PHYSICAL_DEVICE_TYPE_DISCRETE_GPU\" >"
+           "\n\t\t\t<vk_memory heap_count=\"2\" >"
+           "\n\t\t\t\t<memory_heap index=\"0\" size=\"8192\" />"
+           "\n\t\t\t\t<memory_heap index=\"1\" size=\"16328\" />"
+           "\n\t\t\t</vk_memory>"
+           "\n\t\t\t<vk_extensions num_extensions=\"1\" >"
+           "\n\t\t\t\t<vk_extension name=\"VK_KHR_swapchain\" spec_version=\"68\" />"
+           "\n\t\t\t</vk_extensions>" +
+           limits +
+           "\n\t\t</vk_device>"
+           "\n\n\t</vk_devices>"
+           "\n";
+}
+
 namespace {
 
 void read_both(int out_fd, int err_fd, ProgramRun& run) {

@@ -15,6 +15,11 @@ extern const std::string help_screen;
 extern const std::string xml_prolog;
 extern const std::string xml_epilogue;
 
+// The devices section for the fake driver's one sample device, with a limits listing (or none)
+// after its extensions.
+std::string sample_devices_text(const std::string& limits);
+std::string sample_devices_xml(const std::string& limits);
+
 struct ProgramRun {
     std::string out;
     std::string err;
