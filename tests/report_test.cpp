@@ -69,3 +69,41 @@ TEST(ReportStreams, NamesStopAtTheEndOfTheirArray) {
     memset(array, '"', sizeof array);
     EXPECT_EQ(strlen(xml_escaped(vulkan_name(array)).text), 256u * 6);
 }
+
+// Every XML report the suite checks is also validated against the schema; these documents are
+// well-formed, so only the schema can turn them away.
+TEST(ReportSchema, TurnsAwayWhatTheProgramNeverWrites) {
+    const struct {
+        const char* what;
+        std::string body;  // between the root tags
+        bool valid;
+    } cases[] = {
+        {"nothing at all", "", true},
+        {"the missing loader",
+         "\n<error msg=\"Unable to load Vulkan core lib (probably an "
+         "incompatible driver)\" />",
+         true},
+        {"an empty instance", "\n<vk_instance>\n</vk_instance>", true},
+        {"devices outside the instance", "<vk_devices num_devices=\"0\" ></vk_devices>", false},
+        {"an error the program has no text for", "\n<error msg=\"something else\" />", false},
+        {"a negative count", "<vk_instance><vk_extensions num_extensions=\"-1\" /></vk_instance>",
+         false},
+        {"an unknown device type",
+         "<vk_instance><vk_devices num_devices=\"1\" ><vk_device name=\"x\" vendor_id=\"1\" "
+         "device_id=\"2\" driver_version=\"3\" api_ver_major=\"1\" api_ver_minor=\"0\" "
+         "api_ver_patch=\"0\" device_type=\"VK_PHYSICAL_DEVICE_TYPE_MAX_ENUM\" />"
+         "</vk_devices></vk_instance>",
+         false},
+        {"a device without its name",
+         "<vk_instance><vk_devices num_devices=\"1\" ><vk_device vendor_id=\"1\" "
+         "device_id=\"2\" driver_version=\"3\" api_ver_major=\"1\" api_ver_minor=\"0\" "
+         "api_ver_patch=\"0\" /></vk_devices></vk_instance>",
+         false},
+        {"the entry points after the instance",
+         "<vk_instance /><vk_entry_points></vk_entry_points>", false},
+    };
+    for (const auto& c : cases) {
+        const std::string error = xml_error(xml_prolog + c.body + xml_epilogue);
+        EXPECT_EQ(error.empty(), c.valid) << c.what << ": " << error;
+    }
+}

@@ -136,6 +136,10 @@ TEST(Run, InProcessRunsMatchTheBinary) {
         reset_reports();
         const std::string in_process = build_report(parse_options(2, argv), fake_vulkan_loader);
         EXPECT_EQ(in_process, run_with_fake_loader({argument}).out) << argument;
+        // The XML report is built whole whichever report is printed.
+        if (!parse_options(2, argv).show_help) {
+            EXPECT_EQ(xml_error(xml_report), "") << argument;
+        }
     }
 }
 

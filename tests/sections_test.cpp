@@ -304,7 +304,9 @@ TEST_F(Sections, HostileDeviceNames) {
               std::string::npos);
     EXPECT_NE(mark.new_xml().find("<vk_extension name=\"VK_&lt;&amp;&gt;&quot;\" "),
               std::string::npos);
-    const std::string document = xml_prolog + mark.new_xml() + xml_epilogue;
+    // The devices section stands inside the instance element in a whole report.
+    const std::string document =
+        xml_prolog + "\n<vk_instance>" + mark.new_xml() + "\n</vk_instance>" + xml_epilogue;
     EXPECT_EQ(xml_error(document), "");
 }
 

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <libxml/parser.h>
+#include <libxml/xmlschemas.h>
 
 #include <cstring>
 
@@ -178,6 +179,33 @@ ProgramRun run_with_fake_loader(const std::vector<std::string>& args, const std:
                        {"LD_LIBRARY_PATH=" FAKE_LOADER_DIR, "FAKE_VULKAN_SCENARIO=" + scenario});
 }
 
+namespace {
+
+// Parsing the schema costs more than validating a report with it, so it is read once.
+xmlSchemaValidCtxtPtr report_schema_validator() {
+    static xmlSchemaValidCtxtPtr validator = [] {
+        xmlSchemaParserCtxtPtr parser = xmlSchemaNewParserCtxt(BRISOL_REPORT_SCHEMA);
+        xmlSchemaPtr schema = parser != nullptr ? xmlSchemaParse(parser) : nullptr;
+        xmlSchemaFreeParserCtxt(parser);
+        return schema != nullptr ? xmlSchemaNewValidCtxt(schema) : nullptr;
+    }();
+    return validator;
+}
+
+void keep_first_error(void* sink, xmlErrorPtr error) {
+    std::string& first = *static_cast<std::string*>(sink);
+    if (!first.empty() || error == nullptr) {
+        return;
+    }
+    first = "line " + std::to_string(error->line) + ": " +
+            (error->message != nullptr ? error->message : "not valid");
+    while (!first.empty() && first.back() == '\n') {
+        first.pop_back();
+    }
+}
+
+}  // namespace
+
 std::string xml_error(const std::string& document) {
     xmlResetLastError();
     xmlDocPtr doc =
@@ -190,6 +218,17 @@ std::string xml_error(const std::string& document) {
         if (error.empty()) {
             error = "not well-formed";
         }
+        return error;
+    }
+    xmlSchemaValidCtxtPtr validator = report_schema_validator();
+    if (validator == nullptr) {
+        error = "the report schema " BRISOL_REPORT_SCHEMA " could not be read";
+    } else {
+        xmlSchemaSetValidStructuredErrors(validator, keep_first_error, &error);
+        if (xmlSchemaValidateDoc(validator, doc) != 0 && error.empty()) {
+            error = "not valid against the report schema";
+        }
+        xmlSchemaSetValidStructuredErrors(validator, nullptr, nullptr);
     }
     xmlFreeDoc(doc);
     return error;

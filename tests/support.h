@@ -34,7 +34,8 @@ ProgramRun run_program(const std::string& path, const std::vector<std::string>& 
 ProgramRun run_with_fake_loader(const std::vector<std::string>& args,
                                 const std::string& scenario = "sample");
 
-// Parses a whole document with libxml2; returns its first error, or "" when well-formed.
+// Parses a whole document with libxml2 and validates it against the report's schema; returns
+// the first error, or "" when the document is well-formed and valid.
 std::string xml_error(const std::string& document);
 
 // Points every entry of the program's Vulkan table at the fake driver and resets the fake.
