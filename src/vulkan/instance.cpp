@@ -1,10 +1,48 @@
 #include "vulkan/instance.h"
 
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
 #include "app/product.h"
 #include "report/report.h"
 #include "vulkan/entry_points.h"
 
-VkInstance create_vulkan_instance() {
+const bool platform_enumerates_portability = BRISOL_ENUMERATE_PORTABILITY != 0;
+
+namespace {
+
+// Lives as long as the program, so the pointer handed to vkCreateInstance never dangles.
+const char* const portability_extensions[] = {VK_KHR_PORTABILITY_ENUMERATION_EXTENSION_NAME};
+
+}  // namespace
+
+bool enumerate_portability(bool platform_wants) {
+    if (!platform_wants || vulkan.vkEnumerateInstanceExtensionProperties == nullptr) {
+        return false;
+    }
+    uint32_t count = 0;
+    if (vulkan.vkEnumerateInstanceExtensionProperties(nullptr, &count, nullptr) != VK_SUCCESS ||
+        count == 0) {
+        return false;
+    }
+    std::vector<VkExtensionProperties> properties(count);
+    // A list that grew in between answers VK_INCOMPLETE; the instance is then created as usual
+    // rather than probed again.
+    if (vulkan.vkEnumerateInstanceExtensionProperties(nullptr, &count, properties.data()) !=
+        VK_SUCCESS) {
+        return false;
+    }
+    const size_t listed = count < properties.size() ? count : properties.size();
+    for (size_t i = 0; i < listed; ++i) {
+        if (strcmp(vulkan_name(properties[i].extensionName).text, portability_extensions[0]) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+VkInstance create_vulkan_instance(bool platform_wants) {
     if (vulkan.vkCreateInstance == nullptr) {
         return VK_NULL_HANDLE;
     }
@@ -26,6 +64,11 @@ VkInstance create_vulkan_instance() {
     create_info.ppEnabledLayerNames = nullptr;
     create_info.enabledExtensionCount = 0;
     create_info.ppEnabledExtensionNames = nullptr;
+    if (enumerate_portability(platform_wants)) {
+        create_info.flags = VK_INSTANCE_CREATE_ENUMERATE_PORTABILITY_BIT_KHR;
+        create_info.enabledExtensionCount = 1;
+        create_info.ppEnabledExtensionNames = portability_extensions;
+    }
 
     VkInstance instance = VK_NULL_HANDLE;
     const VkResult result = vulkan.vkCreateInstance(&create_info, nullptr, &instance);

@@ -3,9 +3,20 @@
 
 #include <vulkan/vulkan.h>
 
+// Set by the build: true on macOS, whose loader hides portability drivers (MoltenVK) from an
+// instance that does not ask for them, and then fails vkCreateInstance as an incompatible driver.
+extern const bool platform_enumerates_portability;
+
+// Whether the instance asks for portability drivers: only when the platform wants it and the
+// loader lists VK_KHR_portability_enumeration. Writes nothing to the reports; false, so that the
+// instance is created as usual, when the platform does not want it, the extension is not listed
+// or the list cannot be read.
+bool enumerate_portability(bool platform_wants);
+
 // Returns VK_NULL_HANDLE when vkCreateInstance is missing (nothing written) or fails (the
-// reason written to both reports).
-VkInstance create_vulkan_instance();
+// reason written to both reports). enumerate_portability(platform_wants) decides whether the
+// instance asks for portability drivers; the application info is the same either way.
+VkInstance create_vulkan_instance(bool platform_wants = platform_enumerates_portability);
 
 // Destroys the instance when it exists and the loader exports vkDestroyInstance.
 void destroy_vulkan_instance(VkInstance instance);

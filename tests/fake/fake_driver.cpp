@@ -91,6 +91,10 @@ VKAPI_ATTR VkResult VKAPI_CALL fake_create_instance(const VkInstanceCreateInfo* 
     if (create_info->pApplicationInfo != nullptr) {
         fake.application_info = *create_info->pApplicationInfo;
     }
+    fake.enabled_extensions.clear();
+    for (uint32_t i = 0; i < create_info->enabledExtensionCount; ++i) {
+        fake.enabled_extensions.emplace_back(create_info->ppEnabledExtensionNames[i]);
+    }
     if (fake.create_result != VK_SUCCESS) {
         // A failed call's handle must not be used; make using it visible.
         *instance = reinterpret_cast<VkInstance>(&instance_object + 1);
@@ -134,6 +138,7 @@ VKAPI_ATTR void VKAPI_CALL fake_get_physical_device_memory_properties(
 
 VKAPI_ATTR VkResult VKAPI_CALL fake_enumerate_instance_extension_properties(
     const char*, uint32_t* count, VkExtensionProperties* properties) {
+    ++fake.instance_extension_calls;
     return fill_list(fake.instance_extensions, count, properties,
                      fake.instance_extension_count_result, fake.instance_extension_fill_result,
                      fake.instance_extension_fill_count);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include <vulkan/vulkan.h>
@@ -31,6 +32,9 @@ struct FakeDriver {
     // What the program did to the driver.
     VkInstanceCreateInfo create_info{};
     VkApplicationInfo application_info{};
+    // Copied, since the program's array need not outlive the call.
+    std::vector<std::string> enabled_extensions;
+    int instance_extension_calls = 0;
     int instances_created = 0;
     int instances_destroyed = 0;
 };
