@@ -1,0 +1,60 @@
+#include "floor_calls.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "vulkan/entry_points.h"
+
+namespace {
+
+void read_instance_extensions() {
+    uint32_t count = 0;
+    if (vulkan.vkEnumerateInstanceExtensionProperties(nullptr, &count, nullptr) != VK_SUCCESS ||
+        count == 0) {
+        return;
+    }
+    std::vector<VkExtensionProperties> extensions(count);
+    vulkan.vkEnumerateInstanceExtensionProperties(nullptr, &count, extensions.data());
+}
+
+void read_device(VkPhysicalDevice device) {
+    // Zeroed like the report's records, so that the floor pays for the same stores.
+    VkPhysicalDeviceProperties properties{};
+    vulkan.vkGetPhysicalDeviceProperties(device, &properties);
+    VkPhysicalDeviceMemoryProperties memory{};
+    vulkan.vkGetPhysicalDeviceMemoryProperties(device, &memory);
+    uint32_t count = 0;
+    if (vulkan.vkEnumerateDeviceExtensionProperties(device, nullptr, &count, nullptr) !=
+            VK_SUCCESS ||
+        count == 0) {
+        return;
+    }
+    std::vector<VkExtensionProperties> extensions(count);
+    vulkan.vkEnumerateDeviceExtensionProperties(device, nullptr, &count, extensions.data());
+}
+
+}  // namespace
+
+bool make_report_queries(VkInstance instance) {
+    if (instance == VK_NULL_HANDLE || vulkan.vkEnumerateInstanceExtensionProperties == nullptr ||
+        vulkan.vkEnumeratePhysicalDevices == nullptr ||
+        vulkan.vkGetPhysicalDeviceProperties == nullptr ||
+        vulkan.vkGetPhysicalDeviceMemoryProperties == nullptr ||
+        vulkan.vkEnumerateDeviceExtensionProperties == nullptr) {
+        return false;
+    }
+    read_instance_extensions();
+    uint32_t count = 0;
+    if (vulkan.vkEnumeratePhysicalDevices(instance, &count, nullptr) != VK_SUCCESS || count == 0) {
+        return true;
+    }
+    std::vector<VkPhysicalDevice> devices(count);
+    const uint32_t capacity = count;
+    if (vulkan.vkEnumeratePhysicalDevices(instance, &count, devices.data()) != VK_SUCCESS) {
+        return true;
+    }
+    for (uint32_t i = 0; i < count && i < capacity; ++i) {
+        read_device(devices[i]);
+    }
+    return true;
+}
