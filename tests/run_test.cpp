@@ -255,3 +255,22 @@ TEST(Run, OutputThatCannotBeWrittenIsAnError) {
     EXPECT_EQ(run.out, "<");
     EXPECT_EQ(run.status, 0);
 }
+
+// In process the entry-point table outlives a run: a loader that cannot be opened must leave
+// none of the previous run's entry points behind, or the run goes on past its error.
+TEST(Run, MissingLoaderAfterAnotherRunInProcess) {
+    const VulkanLoader missing = {[] { return bind_vulkan_library("/nonexistent/libvulkan.so.1"); },
+                                  release_vulkan_loader};
+    const char* argv[] = {"brisol", "-xml", "-f"};
+    const RunOptions options = parse_options(3, argv);
+    reset_reports();
+    build_report(options, fake_vulkan_loader);
+    reset_reports();
+    const std::string xml = build_report(options, missing);
+    EXPECT_EQ(xml, xml_prolog +
+                       "\n<error msg=\"Unable to load Vulkan core lib (probably an incompatible "
+                       "driver)\" />" +
+                       xml_epilogue);
+    EXPECT_EQ(xml_error(xml), "");
+    EXPECT_EQ(vulkan.vkCreateInstance, nullptr);
+}

@@ -13,6 +13,8 @@ ModuleHandle bind_vulkan_loader() {
 ModuleHandle bind_vulkan_library(const char* file_name) {
     ModuleHandle handle = open_module(file_name);
     if (handle == nullptr) {
+        // A run in the same process before this one may have bound another library.
+        vulkan = VulkanEntryPoints{};
         report_error("Unable to load Vulkan core lib (probably an incompatible driver)");
         return nullptr;
     }
