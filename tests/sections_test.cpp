@@ -225,7 +225,8 @@ TEST_F(Sections, DeviceEnumerationOutcomes) {
         int64_t fill_count;
         size_t devices;
         bool written;
-        std::string text;  // the whole text the section writes, or its start
+        std::string text;          // the whole text the section writes, or its start
+        int64_t query_count = -1;  // what the count query answers, when not the truth
     };
     const Case cases[] = {
         {"no device, success", VK_SUCCESS, VK_SUCCESS, -1, 0, false, ""},
@@ -241,12 +242,16 @@ TEST_F(Sections, DeviceEnumerationOutcomes) {
         {"none on the fill", VK_SUCCESS, VK_SUCCESS, 0, 1, true, "\n\n# Vulkan devices: 0\n"},
         {"more on the fill than room", VK_SUCCESS, VK_SUCCESS, 1000, 2, true,
          "\n\n# Vulkan devices: 2\n"},
+        // A count near 2^32 once asked for 32 GiB of handles; the room offered is bounded.
+        {"count query answers 2^32 - 1", VK_SUCCESS, VK_SUCCESS, -1, 2, true,
+         "\n\n# Vulkan devices: 2\n", UINT32_MAX},
     };
     for (const Case& c : cases) {
         install_fake_driver();
         fake.devices.resize(c.devices, sample_device());
         fake.device_count_result = c.count_result;
         fake.device_fill_result = c.fill_result;
+        fake.device_query_count = c.query_count;
         fake.device_fill_count = c.fill_count;
         const StreamMark mark;
         EXPECT_EQ(report_physical_devices(instance, false), c.written) << c.what;
@@ -320,6 +325,7 @@ TEST_F(Sections, ExtensionListings) {
         bool written;
         std::string text;
         std::string xml;
+        int64_t query_count = -1;  // what the count query answers, when not the truth
     };
     const Case cases[] = {
         {"instance, none", false, 0, VK_SUCCESS, VK_SUCCESS, -1, true,
@@ -363,6 +369,25 @@ TEST_F(Sections, ExtensionListings) {
          "\n\n\t<vk_extensions num_extensions=\"1\" >"
          "\n\t\t<vk_extension name=\"VK_EXT_0\" spec_version=\"1\" />"
          "\n\t</vk_extensions>"},
+        // A count near 2^32 once asked for a terabyte and ended the program; the room offered
+        // is bounded, and the fill call says what it really holds.
+        {"device, count query answers 2^32 - 1", true, 2, VK_SUCCESS, VK_SUCCESS, -1, true,
+         "\n- Device extensions: 2\n\t1/ VK_EXT_0 (spec version: 1)\n\t2/ VK_EXT_1 (spec version: "
+         "2)",
+         "\n\t\t\t<vk_extensions num_extensions=\"2\" >"
+         "\n\t\t\t\t<vk_extension name=\"VK_EXT_0\" spec_version=\"1\" />"
+         "\n\t\t\t\t<vk_extension name=\"VK_EXT_1\" spec_version=\"2\" />"
+         "\n\t\t\t</vk_extensions>",
+         UINT32_MAX},
+        {"instance, count query answers 2^31", false, 1, VK_SUCCESS, VK_SUCCESS, -1, true,
+         "\nInstance extensions: 1\n- 1/ VK_EXT_0 (spec version: 1)",
+         "\n\n\t<vk_extensions num_extensions=\"1\" >"
+         "\n\t\t<vk_extension name=\"VK_EXT_0\" spec_version=\"1\" />"
+         "\n\t</vk_extensions>",
+         int64_t{1} << 31},
+        {"instance, a list longer than the room offered", false, most_listed_records + 1,
+         VK_SUCCESS, VK_SUCCESS, -1, false, "\n [ERROR] unable to read the instance extensions",
+         "\n<error msg=\"unable to read the instance extensions\" />"},
     };
     for (const Case& c : cases) {
         install_fake_driver();
@@ -378,12 +403,14 @@ TEST_F(Sections, ExtensionListings) {
             device.extensions = list;
             device.extension_count_result = c.count_result;
             device.extension_fill_result = c.fill_result;
+            device.extension_query_count = c.query_count;
             device.extension_fill_count = c.fill_count;
             written = report_device_extensions(reinterpret_cast<VkPhysicalDevice>(&device));
         } else {
             fake.instance_extensions = list;
             fake.instance_extension_count_result = c.count_result;
             fake.instance_extension_fill_result = c.fill_result;
+            fake.instance_extension_query_count = c.query_count;
             fake.instance_extension_fill_count = c.fill_count;
             written = report_instance_extensions(instance);
         }

@@ -78,8 +78,9 @@ bool report_physical_devices(VkInstance instance, bool detailed) {
     if (count == 0) {
         return false;
     }
-    std::vector<VkPhysicalDevice> devices(count);
-    const uint32_t capacity = count;
+    const uint32_t capacity = count < most_listed_records ? count : most_listed_records;
+    count = capacity;
+    std::vector<VkPhysicalDevice> devices(capacity);
     // VK_INCOMPLETE means devices appeared between the calls: it is reported, not retried.
     if (vulkan.vkEnumeratePhysicalDevices(instance, &count, devices.data()) != VK_SUCCESS) {
         report_error("unable to read the physical devices");

@@ -68,8 +68,9 @@ bool report_extensions(const ExtensionListing& listing, VkPhysicalDevice device)
         append_xml("%s<vk_extensions num_extensions=\"0\" />", listing.list_xml_lead);
         return true;
     }
-    std::vector<VkExtensionProperties> extensions(count);
-    const uint32_t capacity = count;
+    const uint32_t capacity = count < most_listed_records ? count : most_listed_records;
+    count = capacity;
+    std::vector<VkExtensionProperties> extensions(capacity);
     // VK_INCOMPLETE means the list changed between the calls: it is reported, not retried.
     if (listing.enumerate(device, &count, extensions.data()) != VK_SUCCESS) {
         report_error(listing.read_error);

@@ -26,6 +26,11 @@ struct VulkanEntryPoints {
 
 extern VulkanEntryPoints vulkan;
 
+// The most records a list is given room for, whatever count a driver's count query answers. Real
+// lists hold a few hundred; a count near 2^32 would ask for a terabyte and end the program. A
+// driver that really holds more answers the fill call with VK_INCOMPLETE, a read failure.
+constexpr uint32_t most_listed_records = 65536;
+
 // The loader's file name on this platform, set by the build.
 extern const char* const vulkan_loader_name;
 

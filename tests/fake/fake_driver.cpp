@@ -18,12 +18,13 @@ FakeDevice* device_of(VkPhysicalDevice handle) {
     return nullptr;
 }
 
-// The Vulkan two-call idiom, with a way to lie about the count the fill call reports.
+// The Vulkan two-call idiom, with ways to lie about the count either call reports.
 template <typename T>
 VkResult fill_list(const std::vector<T>& items, uint32_t* count, T* out, VkResult count_result,
-                   VkResult fill_result, int64_t fill_count) {
+                   VkResult fill_result, int64_t query_count, int64_t fill_count) {
     if (out == nullptr) {
-        *count = static_cast<uint32_t>(items.size());
+        *count = query_count >= 0 ? static_cast<uint32_t>(query_count)
+                                  : static_cast<uint32_t>(items.size());
         return count_result;
     }
     const size_t room = *count;
@@ -119,7 +120,7 @@ VKAPI_ATTR VkResult VKAPI_CALL fake_enumerate_physical_devices(VkInstance, uint3
         handles.push_back(reinterpret_cast<VkPhysicalDevice>(&device));
     }
     return fill_list(handles, count, devices, fake.device_count_result, fake.device_fill_result,
-                     fake.device_fill_count);
+                     fake.device_query_count, fake.device_fill_count);
 }
 
 VKAPI_ATTR void VKAPI_CALL fake_get_physical_device_properties(
@@ -141,7 +142,7 @@ VKAPI_ATTR VkResult VKAPI_CALL fake_enumerate_instance_extension_properties(
     ++fake.instance_extension_calls;
     return fill_list(fake.instance_extensions, count, properties,
                      fake.instance_extension_count_result, fake.instance_extension_fill_result,
-                     fake.instance_extension_fill_count);
+                     fake.instance_extension_query_count, fake.instance_extension_fill_count);
 }
 
 VKAPI_ATTR VkResult VKAPI_CALL fake_enumerate_device_extension_properties(
@@ -151,7 +152,8 @@ VKAPI_ATTR VkResult VKAPI_CALL fake_enumerate_device_extension_properties(
         return VK_ERROR_INITIALIZATION_FAILED;
     }
     return fill_list(device->extensions, count, properties, device->extension_count_result,
-                     device->extension_fill_result, device->extension_fill_count);
+                     device->extension_fill_result, device->extension_query_count,
+                     device->extension_fill_count);
 }
 
 VKAPI_ATTR PFN_vkVoidFunction VKAPI_CALL fake_get_instance_proc_addr(VkInstance, const char*) {

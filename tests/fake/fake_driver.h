@@ -14,6 +14,8 @@ struct FakeDevice {
     std::vector<VkExtensionProperties> extensions;
     VkResult extension_count_result = VK_SUCCESS;
     VkResult extension_fill_result = VK_SUCCESS;
+    // When not negative, the count the count query reports, whatever the list holds.
+    int64_t extension_query_count = -1;
     // When not negative, the count the fill call reports, whatever room it was given.
     int64_t extension_fill_count = -1;
 };
@@ -23,10 +25,12 @@ struct FakeDriver {
     std::vector<VkExtensionProperties> instance_extensions;
     VkResult instance_extension_count_result = VK_SUCCESS;
     VkResult instance_extension_fill_result = VK_SUCCESS;
+    int64_t instance_extension_query_count = -1;
     int64_t instance_extension_fill_count = -1;
     std::vector<FakeDevice> devices;
     VkResult device_count_result = VK_SUCCESS;
     VkResult device_fill_result = VK_SUCCESS;
+    int64_t device_query_count = -1;
     int64_t device_fill_count = -1;
 
     // What the program did to the driver.
