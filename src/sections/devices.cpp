@@ -1,6 +1,7 @@
 #include "sections/devices.h"
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "report/report.h"
@@ -42,7 +43,11 @@ void report_device_identity(uint32_t number, const VkPhysicalDeviceProperties& p
     append_text("\n- Vulkan API version: %u.%u.%u", api >> 22, (api >> 12) & 0x3FF, api & 0xFFF);
     append_xml(" api_ver_major=\"%u\" api_ver_minor=\"%u\" api_ver_patch=\"%u\"", api >> 22,
                (api >> 12) & 0x3FF, api & 0xFFF);
-    const auto type = static_cast<uint32_t>(properties.deviceType);
+    // A driver may store any 32 bits here, and C++ forbids loading an enumeration that holds a
+    // value outside its range, so the member is read as the number it is.
+    uint32_t type = 0;
+    static_assert(sizeof type == sizeof properties.deviceType, "device types are 32 bits");
+    memcpy(&type, &properties.deviceType, sizeof type);
     if (type < sizeof device_type_names / sizeof device_type_names[0]) {
         append_text("\n- Device type: %s", device_type_names[type]);
         append_xml("\n\t\t\t\tdevice_type=\"%s\"", device_type_names[type]);
