@@ -7,12 +7,18 @@
 
 namespace {
 
+// The report gives a list no more room than this, whatever the count query answered.
+uint32_t room_for(uint32_t count) {
+    return count < most_listed_records ? count : most_listed_records;
+}
+
 void read_instance_extensions() {
     uint32_t count = 0;
     if (vulkan.vkEnumerateInstanceExtensionProperties(nullptr, &count, nullptr) != VK_SUCCESS ||
         count == 0) {
         return;
     }
+    count = room_for(count);
     std::vector<VkExtensionProperties> extensions(count);
     vulkan.vkEnumerateInstanceExtensionProperties(nullptr, &count, extensions.data());
 }
@@ -29,6 +35,7 @@ void read_device(VkPhysicalDevice device) {
         count == 0) {
         return;
     }
+    count = room_for(count);
     std::vector<VkExtensionProperties> extensions(count);
     vulkan.vkEnumerateDeviceExtensionProperties(device, nullptr, &count, extensions.data());
 }
@@ -48,8 +55,9 @@ bool make_report_queries(VkInstance instance) {
     if (vulkan.vkEnumeratePhysicalDevices(instance, &count, nullptr) != VK_SUCCESS || count == 0) {
         return true;
     }
-    std::vector<VkPhysicalDevice> devices(count);
-    const uint32_t capacity = count;
+    const uint32_t capacity = room_for(count);
+    count = capacity;
+    std::vector<VkPhysicalDevice> devices(capacity);
     if (vulkan.vkEnumeratePhysicalDevices(instance, &count, devices.data()) != VK_SUCCESS) {
         return true;
     }
