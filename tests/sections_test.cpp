@@ -1,6 +1,8 @@
 // The sections driven in process through the fake driver placed in the entry-point table.
 #include <gtest/gtest.h>
 
+#include <cfloat>
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -515,4 +517,48 @@ TEST(EntryPoints, ListingShowsEachMemberInOrder) {
               "\n\t<vk_entry_point name=\"vkEnumerateDeviceExtensionProperties\" loaded=\"1\" />"
               "\n\t<vk_entry_point name=\"vkGetPhysicalDeviceMemoryProperties\" loaded=\"0\" />"
               "\n</vk_entry_points>\n");
+}
+
+// Whatever a driver puts in the limits, the XML report stays valid: a float prints up to 39
+// digits before the point, or as inf or nan.
+TEST_F(Sections, ExtremeLimitsKeepTheReportValid) {
+    const struct {
+        float value;
+        const char* written;
+    } cases[] = {
+        {FLT_MAX, "340282346638528859811704183484516925440.000000"},
+        {-FLT_MAX, "-340282346638528859811704183484516925440.000000"},
+        {INFINITY, "inf"},
+        {-INFINITY, "-inf"},
+        {NAN, "nan"},
+        {-NAN, "-nan"},
+        {FLT_MIN, "0.000000"},
+        {-0.0f, "-0.000000"},
+    };
+    for (const auto& c : cases) {
+        install_fake_driver();
+        VkPhysicalDeviceLimits& limits = fake.devices[0].properties.limits;
+        // Every integer at its largest, every float at the case's value.
+        memset(&limits, 0xFF, sizeof limits);
+        for (const LimitRow& row : device_limit_rows) {
+            if (row.kind == LimitKind::Float || row.kind == LimitKind::FloatPair) {
+                for (size_t at = 0; at < row.size; at += sizeof c.value) {
+                    memcpy(reinterpret_cast<unsigned char*>(&limits) + row.offset + at, &c.value,
+                           sizeof c.value);
+                }
+            }
+        }
+        const StreamMark mark;
+        report_physical_devices(instance, true);
+        const std::string xml = mark.new_xml();
+        EXPECT_NE(
+            xml.find("<limit name=\"timestampPeriod\" x=\"" + std::string(c.written) + "\" />"),
+            std::string::npos)
+            << c.written;
+        EXPECT_NE(xml.find("<limit name=\"sparseAddressSpaceSize\" x=\"18446744073709551615\" />"),
+                  std::string::npos);
+        EXPECT_EQ(
+            xml_error(xml_prolog + "\n<vk_instance>" + xml + "\n</vk_instance>" + xml_epilogue), "")
+            << c.written;
+    }
 }
