@@ -28,8 +28,10 @@ extern VulkanEntryPoints vulkan;
 
 // The most records a list is given room for, whatever count a driver's count query answers. Real
 // lists hold a few hundred; a count near 2^32 would ask for a terabyte and end the program. A
-// driver that really holds more answers the fill call with VK_INCOMPLETE, a read failure.
-constexpr uint32_t most_listed_records = 65536;
+// driver that really holds more answers the fill call with VK_INCOMPLETE, a read failure. The
+// bound also limits what a driver that lies on both calls gets listed: 4096 empty devices with
+// their limits make reports of tens of megabytes, where 65536 would make hundreds.
+constexpr uint32_t most_listed_records = 4096;
 
 // The loader's file name on this platform, set by the build.
 extern const char* const vulkan_loader_name;
