@@ -12,8 +12,10 @@ ReportStream xml_report;
 namespace {
 
 // Most pieces are short lines; only those that carry a long Vulkan name outgrow the stack area,
-// and they are formatted a second time into an area of the exact size.
-void append_piece(ReportStream& stream, const char* format, va_list args) {
+// and they are formatted a second time into an area of the exact size. The format attribute
+// says the format was checked at the callers; without it clang's -Wformat-nonliteral rejects
+// the vsnprintf calls.
+BRISOL_PRINTF(2, 0) void append_piece(ReportStream& stream, const char* format, va_list args) {
     char area[256];
     va_list copy;
     va_copy(copy, args);

@@ -1,0 +1,287 @@
+// libFuzzer target: one whole report run in process per input, against a driver whose every
+// answer the input scripts. It aborts, so that libFuzzer keeps the input, unless both reports
+// come out complete and the XML report is well-formed and valid against the report's schema.
+//
+// The input is read front to back; where it ends, every further byte reads as 0, which means
+// "succeed" or "tell the truth". In order:
+//   options          bit 0 "-a", bit 1 "-f", bit 2 "-xml", bit 3 "-noheaderfooter",
+//                    bit 4 the loader library cannot be opened
+//   missing          bit i drops entry point i of BRISOL_VULKAN_ENTRY_POINTS
+//   result           instance creation
+//   listing          the instance extensions: count result, fill result, count query's count,
+//                    fill call's count
+//   listing          the physical devices, the same four
+//   byte             devices the driver holds (modulo 4)
+//   extensions       the instance extensions: a byte count, then per extension its name (bytes
+//                    up to a 0 byte or 256 bytes, the latter without a terminating NUL) and a
+//                    32-bit spec version
+//   per device       VkPhysicalDeviceProperties and VkPhysicalDeviceMemoryProperties byte for
+//                    byte, a listing and extensions for the device extensions
+// A result is a byte: an index into known_results, 0xFF for the next four bytes taken as any
+// 32-bit code, anything else VK_SUCCESS. A count is a byte: 0 for the truth, 0xFD for 2^32 - 1,
+// 0xFE for 2^31, 0xFF for the next four bytes, anything else that value less one, modulo 32.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/run.h"
+#include "fake/fake_driver.h"
+#include "support.h"
+#include "vulkan/entry_points.h"
+
+namespace {
+
+struct Input {
+    const uint8_t* at;
+    size_t left;
+};
+
+uint8_t take_byte(Input& input) {
+    if (input.left == 0) {
+        return 0;
+    }
+    --input.left;
+    return *input.at++;
+}
+
+uint32_t take_u32(Input& input) {
+    uint32_t value = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        value |= static_cast<uint32_t>(take_byte(input)) << shift;
+    }
+    return value;
+}
+
+// Fills a record byte for byte; what the input no longer holds stays zero.
+template <typename T>
+void take_record(Input& input, T& record) {
+    memset(&record, 0, sizeof record);
+    const size_t length = input.left < sizeof record ? input.left : sizeof record;
+    memcpy(&record, input.at, length);
+    input.at += length;
+    input.left -= length;
+}
+
+// Every kind of answer a command gives: success, VK_INCOMPLETE, the other positive codes and the
+// errors.
+const VkResult known_results[] = {
+    VK_SUCCESS,
+    VK_INCOMPLETE,
+    VK_NOT_READY,
+    VK_TIMEOUT,
+    VK_EVENT_SET,
+    VK_EVENT_RESET,
+    VK_ERROR_OUT_OF_HOST_MEMORY,
+    VK_ERROR_OUT_OF_DEVICE_MEMORY,
+    VK_ERROR_INITIALIZATION_FAILED,
+    VK_ERROR_DEVICE_LOST,
+    VK_ERROR_LAYER_NOT_PRESENT,
+    VK_ERROR_EXTENSION_NOT_PRESENT,
+    VK_ERROR_INCOMPATIBLE_DRIVER,
+    VK_ERROR_UNKNOWN,
+};
+
+VkResult take_result(Input& input) {
+    const uint8_t code = take_byte(input);
+    if (code < sizeof known_results / sizeof known_results[0]) {
+        return known_results[code];
+    }
+    if (code == 0xFF) {
+        return static_cast<VkResult>(static_cast<int32_t>(take_u32(input)));
+    }
+    return VK_SUCCESS;
+}
+
+int64_t take_count(Input& input) {
+    const uint8_t code = take_byte(input);
+    switch (code) {
+        case 0:
+            return -1;
+        case 0xFD:
+            return UINT32_MAX;
+        case 0xFE:
+            return INT32_MAX + int64_t{1};
+        case 0xFF:
+            return take_u32(input);
+        default:
+            return (code - 1) % 32;
+    }
+}
+
+struct ListingScript {
+    VkResult count_result;
+    VkResult fill_result;
+    int64_t query_count;
+    int64_t fill_count;
+};
+
+// Beyond this a lie on both calls makes the program list that many empty records: a valid
+// report, but one too slow to build and validate thousands of times a second.
+constexpr int64_t most_believed_records = 32;
+
+ListingScript take_listing(Input& input) {
+    ListingScript script;
+    script.count_result = take_result(input);
+    script.fill_result = take_result(input);
+    script.query_count = take_count(input);
+    script.fill_count = take_count(input);
+    if (script.query_count > most_believed_records && script.fill_count > most_believed_records) {
+        script.fill_count = -1;
+    }
+    return script;
+}
+
+std::vector<VkExtensionProperties> take_extensions(Input& input) {
+    std::vector<VkExtensionProperties> extensions(take_byte(input));
+    for (VkExtensionProperties& extension : extensions) {
+        size_t length = 0;
+        while (length < sizeof extension.extensionName && input.left > 0) {
+            const uint8_t byte = take_byte(input);
+            if (byte == 0) {
+                break;
+            }
+            extension.extensionName[length++] = static_cast<char>(byte);
+        }
+        extension.specVersion = take_u32(input);
+    }
+    return extensions;
+}
+
+struct RunScript {
+    RunOptions options;
+    bool loader_missing = false;
+    uint8_t missing_entry_points = 0;
+    FakeDriver driver;
+};
+
+RunScript script;
+
+RunScript take_script(Input& input) {
+    RunScript taken;
+    const uint8_t options = take_byte(input);
+    std::vector<const char*> argv = {"brisol"};
+    const char* const option_texts[] = {"-a", "-f", "-xml", "-noheaderfooter"};
+    for (unsigned bit = 0; bit < 4; ++bit) {
+        if ((options & (1u << bit)) != 0) {
+            argv.push_back(option_texts[bit]);
+        }
+    }
+    taken.options = parse_options(static_cast<int>(argv.size()), argv.data());
+    taken.loader_missing = (options & 0x10) != 0;
+    taken.missing_entry_points = take_byte(input);
+
+    FakeDriver& driver = taken.driver;
+    driver.create_result = take_result(input);
+    const ListingScript instance_listing = take_listing(input);
+    driver.instance_extension_count_result = instance_listing.count_result;
+    driver.instance_extension_fill_result = instance_listing.fill_result;
+    driver.instance_extension_query_count = instance_listing.query_count;
+    driver.instance_extension_fill_count = instance_listing.fill_count;
+    const ListingScript device_listing = take_listing(input);
+    driver.device_count_result = device_listing.count_result;
+    driver.device_fill_result = device_listing.fill_result;
+    driver.device_query_count = device_listing.query_count;
+    driver.device_fill_count = device_listing.fill_count;
+    driver.devices.resize(take_byte(input) % 4);
+    driver.instance_extensions = take_extensions(input);
+    for (FakeDevice& device : driver.devices) {
+        take_record(input, device.properties);
+        take_record(input, device.memory);
+        const ListingScript listing = take_listing(input);
+        device.extension_count_result = listing.count_result;
+        device.extension_fill_result = listing.fill_result;
+        device.extension_query_count = listing.query_count;
+        device.extension_fill_count = listing.fill_count;
+        device.extensions = take_extensions(input);
+    }
+    return taken;
+}
+
+int scripted_library;
+
+ModuleHandle bind_scripted_driver() {
+    if (script.loader_missing) {
+        return bind_vulkan_library("/nonexistent/libvulkan.so.1");
+    }
+    install_fake_driver();
+    fake = script.driver;
+    unsigned bit = 0;
+#define BRISOL_DROP_ENTRY_POINT(name)                       \
+    if ((script.missing_entry_points & (1u << bit)) != 0) { \
+        vulkan.name = nullptr;                              \
+    }                                                       \
+    ++bit;
+    BRISOL_VULKAN_ENTRY_POINTS(BRISOL_DROP_ENTRY_POINT)
+#undef BRISOL_DROP_ENTRY_POINT
+    return &scripted_library;
+}
+
+void release_scripted_driver(ModuleHandle) {}
+
+const VulkanLoader scripted_loader = {bind_scripted_driver, release_scripted_driver};
+
+[[noreturn]] void fail(const char* what, const std::string& report) {
+    fprintf(stderr, "brisol_fuzz: %s\n---- report ----\n%s\n---- end ----\n", what, report.c_str());
+    abort();
+}
+
+bool starts_with(const std::string& text, const std::string& start) {
+    return text.compare(0, start.size(), start) == 0;
+}
+
+bool ends_with(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+void check_reports(const ReportStream& printed) {
+    const RunOptions& options = script.options;
+    const bool xml = options.format == OutputFormat::Xml;
+    if (&printed != (xml ? &xml_report : &text_report)) {
+        fail("the run returned the other report", printed);
+    }
+    if (!starts_with(xml_report, xml_prolog) || !ends_with(xml_report, xml_epilogue)) {
+        fail("the XML report is not framed by its prolog and epilogue", xml_report);
+    }
+    const std::string error = xml_error(xml_report);
+    if (!error.empty()) {
+        fail(("the XML report is not valid: " + error).c_str(), xml_report);
+    }
+    if (!xml) {
+        const std::string start = options.header_footer ? text_header : "";
+        const std::string end = options.header_footer ? text_footer : "\n";
+        if (!starts_with(text_report, start) || !ends_with(text_report, end)) {
+            fail("the text report does not end as its options say", text_report);
+        }
+    }
+    // Every error goes to both reports; names in the text report are raw and may repeat it.
+    if (count_of(text_report, "\n [ERROR] ") < count_of(xml_report, "\n<error msg=\"")) {
+        fail("an error reached the XML report only", text_report);
+    }
+    if (script.loader_missing) {
+        const std::string lost =
+            "\n<error msg=\"Unable to load Vulkan core lib (probably an incompatible driver)\" />";
+        if (xml_report != xml_prolog + lost + xml_epilogue) {
+            fail("a report without a loader holds more than its error", xml_report);
+        }
+        return;
+    }
+    const bool destroyable = vulkan.vkDestroyInstance != nullptr;
+    if (fake.instances_destroyed != (destroyable ? fake.instances_created : 0)) {
+        fail("the instance was not destroyed exactly once", xml_report);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    Input input = {data, size};
+    script = take_script(input);
+    reset_reports();
+    const ReportStream& printed = build_report(script.options, scripted_loader);
+    check_reports(printed);
+    return 0;
+}

@@ -1,0 +1,95 @@
+#!/usr/bin/env python3
+"""Writes the fuzzer's seed corpus (fuzz/corpus/) in the input layout that report_fuzzer.cpp
+reads. Run it again whenever that layout changes."""
+import os
+import random
+import struct
+
+OPT_ALL, OPT_FUNCS, OPT_XML, OPT_BARE, OPT_NO_LOADER = 1, 2, 4, 8, 16
+# Indexes into known_results.
+SUCCESS, INCOMPLETE, NOT_READY, ERROR_INITIALIZATION_FAILED, ERROR_INCOMPATIBLE_DRIVER = 0, 1, 2, 8, 12
+TRUTH, ALL_ONES, TOP_BIT = 0, 0xFD, 0xFE
+
+
+def count(n):
+    return bytes([n + 1])
+
+
+def listing(count_result=SUCCESS, fill_result=SUCCESS, query=bytes([TRUTH]), fill=bytes([TRUTH])):
+    return bytes([count_result, fill_result]) + query + fill
+
+
+def extensions(items):
+    out = bytes([len(items)])
+    for name, spec_version in items:
+        out += name if len(name) == 256 else name + b"\0"
+        out += struct.pack("<I", spec_version)
+    return out
+
+
+def properties(name, vendor, device, driver, api, device_type, limits=b""):
+    head = struct.pack("<IIIII", api, driver, vendor, device, device_type)
+    record = head + name.ljust(256, b"\0")[:256] + bytes(16) + limits.ljust(504, b"\0")
+    return record.ljust(824, b"\0")
+
+
+def memory(heaps):
+    record = struct.pack("<I", 0).ljust(260, b"\0") + struct.pack("<I", len(heaps))
+    for size in heaps:
+        record += struct.pack("<QI4x", size, 1)
+    return record.ljust(520, b"\0")
+
+
+def device(props, mem, listing_bytes=listing(), items=()):
+    return props + mem + listing_bytes + extensions(list(items))
+
+
+def run(options, devices, instance_items=(), missing=0, create=SUCCESS,
+        instance_listing=listing(), device_listing=listing()):
+    return (bytes([options, missing, create]) + instance_listing + device_listing +
+            bytes([len(devices)]) + extensions(list(instance_items)) + b"".join(devices))
+
+
+def sample_limits():
+    words = [16384, 16384, 2048, 16384, 2048, 134217728, 65536, 4294967295]
+    return b"".join(struct.pack("<I", w) for w in words)
+
+
+SAMPLE = device(properties(b"Sample Discrete GPU", 4318, 7040, (388 << 22) + (13 << 14),
+                           (1 << 22) + 61, 2, sample_limits()),
+                memory([8589934592, 17122000896]), items=[(b"VK_KHR_swapchain", 68)])
+INSTANCE = [(b"VK_KHR_surface", 25), (b"VK_KHR_display", 23)]
+
+random.seed(2026)
+SEEDS = {
+    "sample-text": run(0, [SAMPLE], INSTANCE),
+    "sample-all-xml": run(OPT_ALL | OPT_FUNCS | OPT_XML, [SAMPLE], INSTANCE),
+    "hostile-names": run(
+        OPT_ALL | OPT_XML,
+        [device(properties(b"R&D <GPU> \"x\" a='b'\t\x01\x7f\xe9" * 16, 0x10005, 0xAC740000,
+                           0xFFFFFFFF, 0xFFFFFFFF, 0x80000000),
+                memory([1 << 63] * 17), items=[(b"VK_<&>\"\n\r", 1), (b"N" * 256, 0xFFFFFFFF)])],
+        [(b"\xff" * 256, 0), (b"-->", 7)]),
+    "creation-fails": run(OPT_FUNCS | OPT_XML, [SAMPLE], INSTANCE,
+                          create=ERROR_INCOMPATIBLE_DRIVER),
+    "lying-counts": run(
+        OPT_ALL | OPT_BARE, [SAMPLE, SAMPLE, SAMPLE], INSTANCE,
+        instance_listing=listing(fill_result=INCOMPLETE, query=count(1)),
+        device_listing=listing(query=bytes([ALL_ONES]), fill=count(2))),
+    "failing-listings": run(
+        OPT_XML, [device(SAMPLE[:824], SAMPLE[824:1344], listing(NOT_READY)), SAMPLE], INSTANCE,
+        instance_listing=listing(ERROR_INITIALIZATION_FAILED),
+        device_listing=listing(query=bytes([TOP_BIT]))),
+    "missing-entry-points": run(OPT_FUNCS | OPT_XML, [SAMPLE], INSTANCE, missing=0b10100100),
+    "loader-missing": run(OPT_NO_LOADER | OPT_FUNCS | OPT_XML, [SAMPLE], INSTANCE),
+    "raw-records": run(
+        OPT_ALL | OPT_XML,
+        [device(bytes(random.randrange(256) for _ in range(824)),
+                bytes(random.randrange(256) for _ in range(520)))] * 2, INSTANCE),
+}
+
+folder = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
+os.makedirs(folder, exist_ok=True)
+for name, data in SEEDS.items():
+    with open(os.path.join(folder, name), "wb") as seed:
+        seed.write(data)
