@@ -269,6 +269,9 @@ void check_reports(const ReportStream& printed) {
         }
         return;
     }
+    if (fake.unknown_device_calls != 0) {
+        fail("a device command was given a handle the driver never gave out", xml_report);
+    }
     const bool destroyable = vulkan.vkDestroyInstance != nullptr;
     if (fake.instances_destroyed != (destroyable ? fake.instances_created : 0)) {
         fail("the instance was not destroyed exactly once", xml_report);

@@ -253,6 +253,10 @@ TEST_F(Sections, DeviceEnumerationOutcomes) {
         // A count near 2^32 once asked for 32 GiB of handles; the room offered is bounded.
         {"count query answers 2^32 - 1", VK_SUCCESS, VK_SUCCESS, -1, 2, true,
          "\n\n# Vulkan devices: 2\n", UINT32_MAX},
+        // Handles the fill call claims but never wrote stay null: they are no devices, and a
+        // loader would dereference them.
+        {"fill claims handles it did not write", VK_SUCCESS, VK_SUCCESS, 3, 1, true,
+         "\n\n# Vulkan devices: 1\n\n[ Device 1 ]", 3},
     };
     for (const Case& c : cases) {
         install_fake_driver();
@@ -264,6 +268,7 @@ TEST_F(Sections, DeviceEnumerationOutcomes) {
         const StreamMark mark;
         EXPECT_EQ(report_physical_devices(instance, false), c.written) << c.what;
         EXPECT_EQ(mark.new_text().substr(0, c.text.size()), c.text) << c.what;
+        EXPECT_EQ(fake.unknown_device_calls, 0) << c.what;
         if (!c.written) {
             EXPECT_EQ(mark.new_text(), c.text) << c.what;
             EXPECT_EQ(count_of(mark.new_xml(), "vk_devices"), 0u) << c.what;

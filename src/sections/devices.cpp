@@ -94,6 +94,15 @@ bool report_physical_devices(VkInstance instance, bool detailed) {
     if (count > capacity) {
         count = capacity;
     }
+    // A fill call that claims handles it never wrote leaves them null. They are no devices, and
+    // the loader would dereference them in the next call.
+    uint32_t listed = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (devices[i] != VK_NULL_HANDLE) {
+            devices[listed++] = devices[i];
+        }
+    }
+    count = listed;
     append_text("\n\n# Vulkan devices: %u", count);
     append_xml("\n\n\t<vk_devices num_devices=\"%u\" >", count);
     for (uint32_t i = 0; i < count; ++i) {

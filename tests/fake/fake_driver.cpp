@@ -15,6 +15,7 @@ FakeDevice* device_of(VkPhysicalDevice handle) {
             return &device;
         }
     }
+    ++fake.unknown_device_calls;
     return nullptr;
 }
 

@@ -41,6 +41,9 @@ struct FakeDriver {
     int instance_extension_calls = 0;
     int instances_created = 0;
     int instances_destroyed = 0;
+    // Device commands called with a handle the fake never gave out; a real loader would
+    // dereference it.
+    int unknown_device_calls = 0;
 };
 
 extern FakeDriver fake;
