@@ -107,3 +107,19 @@ TEST(Lavapipe, TheValidationLayerFindsNothing) {
     EXPECT_EQ(count_of(run.out, "VUID"), 0u);
     EXPECT_EQ(xml_error(run.out), "");
 }
+
+// The real loader on a machine without any driver: instance creation fails, and both reports
+// say so and are complete.
+TEST(RealLoader, WithoutAnyDriver) {
+    const std::vector<std::string> env = {"VK_DRIVER_FILES=/nonexistent/icd.json",
+                                          "VK_ICD_FILENAMES=/nonexistent/icd.json"};
+    const std::string error =
+        "Vulkan instance creation failed (code: VK_ERROR_INCOMPATIBLE_DRIVER)";
+    ProgramRun run = run_program(BRISOL_EXE, {"-a"}, env);
+    EXPECT_EQ(run.out, text_header + "\n [ERROR] " + error + text_footer);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    run = run_program(BRISOL_EXE, {"-a", "-xml"}, env);
+    EXPECT_EQ(run.out, xml_prolog + "\n<error msg=\"" + error + "\" />" + xml_epilogue);
+    EXPECT_EQ(xml_error(run.out), "");
+}

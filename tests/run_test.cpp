@@ -274,3 +274,91 @@ TEST(Run, MissingLoaderAfterAnotherRunInProcess) {
     EXPECT_EQ(xml_error(xml), "");
     EXPECT_EQ(vulkan.vkCreateInstance, nullptr);
 }
+
+namespace {
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+}  // namespace
+
+// A loader that exports only some of the commands: each missing one drops its own part of the
+// report and nothing else, and the run neither stops nor calls through a null entry.
+TEST(Run, EachMissingExportDropsOnlyItsPart) {
+    const struct {
+        const char* name;
+        void (*drop)();
+        bool instance, instance_extensions, devices, memory, device_extensions, destroyed;
+    } cases[] = {
+        {"vkGetInstanceProcAddr", [] { vulkan.vkGetInstanceProcAddr = nullptr; }, true, true, true,
+         true, true, true},
+        {"vkCreateInstance", [] { vulkan.vkCreateInstance = nullptr; }, false, false, false, false,
+         false, false},
+        {"vkDestroyInstance", [] { vulkan.vkDestroyInstance = nullptr; }, true, true, true, true,
+         true, false},
+        {"vkEnumeratePhysicalDevices", [] { vulkan.vkEnumeratePhysicalDevices = nullptr; }, true,
+         true, false, false, false, true},
+        {"vkGetPhysicalDeviceProperties", [] { vulkan.vkGetPhysicalDeviceProperties = nullptr; },
+         true, true, false, false, false, true},
+        {"vkEnumerateInstanceExtensionProperties",
+         [] { vulkan.vkEnumerateInstanceExtensionProperties = nullptr; }, true, false, true, true,
+         true, true},
+        {"vkEnumerateDeviceExtensionProperties",
+         [] { vulkan.vkEnumerateDeviceExtensionProperties = nullptr; }, true, true, true, true,
+         false, true},
+        {"vkGetPhysicalDeviceMemoryProperties",
+         [] { vulkan.vkGetPhysicalDeviceMemoryProperties = nullptr; }, true, true, true, false,
+         true, true},
+    };
+    static void (*drop)() = nullptr;
+    const VulkanLoader partial = {[] {
+                                      const ModuleHandle handle = fake_vulkan_loader.bind();
+                                      drop();
+                                      return handle;
+                                  },
+                                  fake_vulkan_loader.release};
+    const char* argv[] = {"brisol", "-f", "-a"};
+    for (const auto& c : cases) {
+        drop = c.drop;
+        reset_reports();
+        const std::string text = build_report(parse_options(3, argv), partial);
+        const std::string& xml = xml_report;
+        EXPECT_EQ(xml_error(xml), "") << c.name;
+        EXPECT_EQ(text.rfind(text_header, 0), 0u) << c.name;
+        EXPECT_EQ(text.substr(text.size() - text_footer.size()), text_footer) << c.name;
+        EXPECT_EQ(count_of(xml, " loaded=\"0\" />"), 1u) << c.name;
+        EXPECT_EQ(
+            count_of(xml, "<vk_entry_point name=\"" + std::string(c.name) + "\" loaded=\"0\""), 1u)
+            << c.name;
+        EXPECT_EQ(count_of(xml, "\n<vk_instance>"), c.instance ? 1u : 0u) << c.name;
+        EXPECT_EQ(count_of(xml, "\n\n\t<vk_extensions num_extensions=\"2\" >"),
+                  c.instance_extensions ? 1u : 0u)
+            << c.name;
+        EXPECT_EQ(count_of(xml, "<vk_device "), c.devices ? 1u : 0u) << c.name;
+        EXPECT_EQ(count_of(xml, "<limit "), c.devices ? device_limit_row_count : 0u) << c.name;
+        EXPECT_EQ(count_of(xml, "<vk_memory "), c.memory ? 1u : 0u) << c.name;
+        EXPECT_EQ(count_of(xml, "\n\t\t\t<vk_extensions "), c.device_extensions ? 1u : 0u)
+            << c.name;
+        EXPECT_EQ(count_of(xml, "<error "), 0u) << c.name;
+        EXPECT_EQ(fake.instances_destroyed, c.destroyed ? 1 : 0) << c.name;
+    }
+}
+
+// A library by the loader's name that exports none of the commands, bound through the real
+// symbol lookup: the listing says so, and the report is only its frame.
+TEST(Run, LibraryWithoutAnyOfTheExports) {
+    const VulkanLoader no_exports = {[] { return bind_vulkan_library("libc.so.6"); },
+                                     release_vulkan_loader};
+    const char* argv[] = {"brisol", "-f", "-a"};
+    reset_reports();
+    const std::string text = build_report(parse_options(3, argv), no_exports);
+    EXPECT_EQ(text, text_header + replaced(entry_points_text, "YES", "NO") + text_footer);
+    EXPECT_EQ(xml_report, xml_prolog + replaced(entry_points_xml, "loaded=\"1\"", "loaded=\"0\"") +
+                              xml_epilogue);
+    EXPECT_EQ(xml_error(xml_report), "");
+}
