@@ -86,6 +86,18 @@ SEEDS = {
         OPT_ALL | OPT_XML,
         [device(bytes(random.randrange(256) for _ in range(824)),
                 bytes(random.randrange(256) for _ in range(520)))] * 2, INSTANCE),
+    # Inputs that once found faults, kept as regression seeds.
+    "huge-extension-count": run(
+        OPT_XML, [device(SAMPLE[:824], SAMPLE[824:1344], listing(query=bytes([ALL_ONES])),
+                         [(b"VK_KHR_swapchain", 68)])], INSTANCE,
+        instance_listing=listing(query=bytes([TOP_BIT]))),
+    "extreme-limits": run(
+        OPT_ALL | OPT_XML,
+        [device(properties(b"Extreme", 1, 2, 3, 4, 0x80000000,
+                           struct.pack("<f", 3.4028234663852886e38) * 126),
+                memory([0xFFFFFFFFFFFFFFFF] * 16))], INSTANCE),
+    "unwritten-handles": run(OPT_ALL | OPT_XML, [SAMPLE], INSTANCE,
+                             device_listing=listing(query=count(3), fill=count(3))),
 }
 
 folder = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
