@@ -205,6 +205,7 @@ TEST_F(Sections, MemoryHeaps) {
          "\n\t\t\t<vk_memory heap_count=\"1\" >\n\t\t\t\t<memory_heap index=\"0\" size=\"255\" "
          "/>\n\t\t\t</vk_memory>"},
         {1, 1048575, "\n\theap 0 - size: 0 MB", "size=\"0\" />"},
+        {1, UINT64_MAX, "\n\theap 0 - size: 17592186044415 MB", "size=\"17592186044415\" />"},
         // A count past the array is cut to the array's 16 heaps, in the count and the listing.
         {4000000000u, 1 << 20, "\n- Memory heap count: 16\n\theap 0 - size: 1 MB",
          "<vk_memory heap_count=\"16\" >"},
