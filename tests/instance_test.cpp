@@ -141,6 +141,14 @@ TEST(Portability, DecidedByThePlatformAndTheLoadersList) {
 }
 
 // Linux loaders show every driver to a plain instance, so the platform asks for nothing here.
+// A count query near 2^32 must not make the probe ask for a terabyte of records.
+TEST(Portability, UnbelievableCountIsGivenBoundedRoom) {
+    install_fake_driver();
+    fake.instance_extensions = {extension(portability, 1)};
+    fake.instance_extension_query_count = 4000000000;
+    EXPECT_TRUE(enumerate_portability(true));
+}
+
 TEST(Portability, NotAskedForOnThisPlatform) {
     install_fake_driver();
     fake.instance_extensions = {extension(portability, 1)};

@@ -83,7 +83,7 @@ bool report_physical_devices(VkInstance instance, bool detailed) {
     if (count == 0) {
         return false;
     }
-    const uint32_t capacity = count < most_listed_records ? count : most_listed_records;
+    const uint32_t capacity = list_room(count);
     count = capacity;
     std::vector<VkPhysicalDevice> devices(capacity);
     // VK_INCOMPLETE means devices appeared between the calls: it is reported, not retried.

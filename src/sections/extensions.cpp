@@ -68,7 +68,7 @@ bool report_extensions(const ExtensionListing& listing, VkPhysicalDevice device)
         append_xml("%s<vk_extensions num_extensions=\"0\" />", listing.list_xml_lead);
         return true;
     }
-    const uint32_t capacity = count < most_listed_records ? count : most_listed_records;
+    const uint32_t capacity = list_room(count);
     count = capacity;
     std::vector<VkExtensionProperties> extensions(capacity);
     // VK_INCOMPLETE means the list changed between the calls: it is reported, not retried.

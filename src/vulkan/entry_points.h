@@ -33,6 +33,11 @@ extern VulkanEntryPoints vulkan;
 // their limits make reports of tens of megabytes, where 65536 would make hundreds.
 constexpr uint32_t most_listed_records = 4096;
 
+// The room to give a list whose count query answered count.
+constexpr uint32_t list_room(uint32_t count) {
+    return count < most_listed_records ? count : most_listed_records;
+}
+
 // The loader's file name on this platform, set by the build.
 extern const char* const vulkan_loader_name;
 

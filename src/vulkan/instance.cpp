@@ -26,6 +26,7 @@ bool enumerate_portability(bool platform_wants) {
         count == 0) {
         return false;
     }
+    count = list_room(count);
     std::vector<VkExtensionProperties> properties(count);
     // A list that grew in between answers VK_INCOMPLETE; the instance is then created as usual
     // rather than probed again.
