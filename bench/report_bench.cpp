@@ -7,6 +7,7 @@
 
 #include "app/run.h"
 #include "fake/fake_driver.h"
+#include "fake/fake_entry_points.h"
 #include "floor_calls.h"
 #include "report/report.h"
 #include "vulkan/entry_points.h"
@@ -37,14 +38,7 @@ void set_up_fake_driver(int64_t device_count) {
 // Points the entry-point table at the fake without resetting it, so that every iteration sees
 // the devices set up before the loop.
 ModuleHandle bind_fake_entry_points() {
-    vulkan.vkGetInstanceProcAddr = fake_get_instance_proc_addr;
-    vulkan.vkCreateInstance = fake_create_instance;
-    vulkan.vkDestroyInstance = fake_destroy_instance;
-    vulkan.vkEnumeratePhysicalDevices = fake_enumerate_physical_devices;
-    vulkan.vkGetPhysicalDeviceProperties = fake_get_physical_device_properties;
-    vulkan.vkEnumerateInstanceExtensionProperties = fake_enumerate_instance_extension_properties;
-    vulkan.vkEnumerateDeviceExtensionProperties = fake_enumerate_device_extension_properties;
-    vulkan.vkGetPhysicalDeviceMemoryProperties = fake_get_physical_device_memory_properties;
+    point_entry_points_at_fake();
     return &fake;
 }
 

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "fake/fake_driver.h"
+#include "fake/fake_entry_points.h"
 #include "vulkan/entry_points.h"
 
 extern char** environ;
@@ -236,14 +237,7 @@ std::string xml_error(const std::string& document) {
 
 void install_fake_driver() {
     reset_fake_driver();
-    vulkan.vkGetInstanceProcAddr = fake_get_instance_proc_addr;
-    vulkan.vkCreateInstance = fake_create_instance;
-    vulkan.vkDestroyInstance = fake_destroy_instance;
-    vulkan.vkEnumeratePhysicalDevices = fake_enumerate_physical_devices;
-    vulkan.vkGetPhysicalDeviceProperties = fake_get_physical_device_properties;
-    vulkan.vkEnumerateInstanceExtensionProperties = fake_enumerate_instance_extension_properties;
-    vulkan.vkEnumerateDeviceExtensionProperties = fake_enumerate_device_extension_properties;
-    vulkan.vkGetPhysicalDeviceMemoryProperties = fake_get_physical_device_memory_properties;
+    point_entry_points_at_fake();
 }
 
 namespace {
