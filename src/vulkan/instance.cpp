@@ -12,13 +12,12 @@ const bool platform_enumerates_portability = BRISOL_ENUMERATE_PORTABILITY != 0;
 
 namespace {
 
-// Lives as long as the program, so the pointer handed to vkCreateInstance never dangles.
-const char* const portability_extensions[] = {VK_KHR_PORTABILITY_ENUMERATION_EXTENSION_NAME};
+const char* const portability_extension = VK_KHR_PORTABILITY_ENUMERATION_EXTENSION_NAME;
 
 }  // namespace
 
-bool enumerate_portability(bool platform_wants) {
-    if (!platform_wants || vulkan.vkEnumerateInstanceExtensionProperties == nullptr) {
+bool instance_extension_listed(const char* name) {
+    if (vulkan.vkEnumerateInstanceExtensionProperties == nullptr) {
         return false;
     }
     uint32_t count = 0;
@@ -36,14 +35,20 @@ bool enumerate_portability(bool platform_wants) {
     }
     const size_t listed = count < properties.size() ? count : properties.size();
     for (size_t i = 0; i < listed; ++i) {
-        if (strcmp(vulkan_name(properties[i].extensionName).text, portability_extensions[0]) == 0) {
+        if (strcmp(vulkan_name(properties[i].extensionName).text, name) == 0) {
             return true;
         }
     }
     return false;
 }
 
-VkInstance create_vulkan_instance(bool platform_wants) {
+bool enumerate_portability(bool platform_wants) {
+    return platform_wants && instance_extension_listed(portability_extension);
+}
+
+namespace {
+
+VkInstance create_instance(uint32_t api_version, bool properties2, bool platform_wants) {
     if (vulkan.vkCreateInstance == nullptr) {
         return VK_NULL_HANDLE;
     }
@@ -54,8 +59,10 @@ VkInstance create_vulkan_instance(bool platform_wants) {
     application.applicationVersion = 1;
     application.pEngineName = BRISOL_DISPLAY_NAME;
     application.engineVersion = 1;
-    application.apiVersion = VK_MAKE_VERSION(1, 0, 0);
+    application.apiVersion = api_version;
 
+    // Lives until vkCreateInstance returns, which is all the loader asks.
+    const char* extensions[2] = {};
     VkInstanceCreateInfo create_info{};
     create_info.sType = VK_STRUCTURE_TYPE_INSTANCE_CREATE_INFO;
     create_info.pNext = nullptr;
@@ -67,8 +74,14 @@ VkInstance create_vulkan_instance(bool platform_wants) {
     create_info.ppEnabledExtensionNames = nullptr;
     if (enumerate_portability(platform_wants)) {
         create_info.flags = VK_INSTANCE_CREATE_ENUMERATE_PORTABILITY_BIT_KHR;
-        create_info.enabledExtensionCount = 1;
-        create_info.ppEnabledExtensionNames = portability_extensions;
+        extensions[create_info.enabledExtensionCount++] = portability_extension;
+    }
+    if (properties2) {
+        extensions[create_info.enabledExtensionCount++] =
+            VK_KHR_GET_PHYSICAL_DEVICE_PROPERTIES_2_EXTENSION_NAME;
+    }
+    if (create_info.enabledExtensionCount > 0) {
+        create_info.ppEnabledExtensionNames = extensions;
     }
 
     VkInstance instance = VK_NULL_HANDLE;
@@ -83,6 +96,27 @@ VkInstance create_vulkan_instance(bool platform_wants) {
         report_error("Vulkan instance creation failed: unknown error");
     }
     return VK_NULL_HANDLE;
+}
+
+}  // namespace
+
+VkInstance create_vulkan_instance(bool platform_wants) {
+    return create_instance(VK_MAKE_VERSION(1, 0, 0), false, platform_wants);
+}
+
+VkInstance create_complete_instance(InstanceSetup& setup, bool platform_wants) {
+    setup = InstanceSetup{};
+    setup.loader_version = loader_instance_version();
+    // Both the loader and the headers must know the version; its patch level is not asked for.
+    const uint32_t known = setup.loader_version < VK_HEADER_VERSION_COMPLETE
+                               ? setup.loader_version
+                               : VK_HEADER_VERSION_COMPLETE;
+    setup.api_version =
+        VK_MAKE_API_VERSION(0, VK_API_VERSION_MAJOR(known), VK_API_VERSION_MINOR(known), 0);
+    setup.properties2_extension =
+        setup.api_version < VK_API_VERSION_1_1 &&
+        instance_extension_listed(VK_KHR_GET_PHYSICAL_DEVICE_PROPERTIES_2_EXTENSION_NAME);
+    return create_instance(setup.api_version, setup.properties2_extension, platform_wants);
 }
 
 void destroy_vulkan_instance(VkInstance instance) {

@@ -1,0 +1,111 @@
+// What a device and the instance tell through Vulkan, read once into the raw structures of the
+// headers and described by the registry tables. Nothing here is formatted: the views (the
+// complete report, the JSON document, the profile check) read these facts through the tables.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include <vulkan/vulkan.h>
+
+#include "registry/registry.h"
+#include "vulkan/commands.h"
+
+// Structures of one chain as the device filled them, each whole (sType and pNext included), in
+// memory aligned for any member.
+struct StructureChain {
+    std::vector<const StructureInfo*> structures;
+    std::vector<size_t> offsets;    // of each structure in storage, in bytes
+    std::vector<uint64_t> storage;  // the structures, one after the other
+
+    const void* bytes(size_t index) const {
+        return reinterpret_cast<const unsigned char*>(storage.data()) + offsets[index];
+    }
+    size_t size() const {
+        return structures.size();
+    }
+};
+
+// Each failure below is a fixed text of the program (null when the part was read), which the
+// views write as an error line: a command that is missing, or a query that failed.
+
+struct FormatFacts {
+    const FormatInfo* info;
+    VkFormatProperties properties;
+    bool has_properties3;  // VkFormatProperties3 was in the chain
+    VkFormatProperties3 properties3;
+};
+
+struct DeviceFacts {
+    VkPhysicalDevice handle = VK_NULL_HANDLE;
+    // Through vkGetPhysicalDeviceProperties2 when the instance has it, else the 1.0 command.
+    VkPhysicalDeviceProperties properties{};
+    // The version the chains were built for: the lower of the device's and the instance's.
+    uint32_t api_version = VK_API_VERSION_1_0;
+
+    std::vector<VkExtensionProperties> extensions;
+    const char* extensions_failure = nullptr;
+
+    // Every structure of the registry that extends VkPhysicalDeviceProperties2 and that the
+    // device's version or one of its extensions provides. Empty, with a failure, without
+    // vkGetPhysicalDeviceProperties2.
+    StructureChain property_chain;
+    const char* property_chain_failure = nullptr;
+
+    VkPhysicalDeviceFeatures features{};
+    bool features_read = false;
+    StructureChain feature_chain;  // likewise, for VkPhysicalDeviceFeatures2
+    const char* feature_chain_failure = nullptr;
+
+    std::vector<VkQueueFamilyProperties> queue_families;
+    const char* queue_families_failure = nullptr;
+
+    VkPhysicalDeviceMemoryProperties memory{};
+    bool memory_read = false;
+    bool has_budget = false;  // VK_EXT_memory_budget listed and the chain read
+    VkPhysicalDeviceMemoryBudgetPropertiesEXT budget{};
+
+    // Every format of the registry that the device's version or extensions provide.
+    std::vector<FormatFacts> formats;
+    const char* formats_failure = nullptr;
+
+    bool tools_available = false;  // Vulkan 1.3 or VK_EXT_tooling_info
+    std::vector<VkPhysicalDeviceToolProperties> tools;
+    const char* tools_failure = nullptr;
+};
+
+struct LayerFacts {
+    VkLayerProperties properties;
+    std::vector<VkExtensionProperties> extensions;
+    const char* extensions_failure;
+};
+
+struct InstanceFacts {
+    InstanceSetup setup;  // the loader's version and how the instance was created
+
+    std::vector<LayerFacts> layers;
+    const char* layers_failure = nullptr;
+
+    std::vector<VkPhysicalDeviceGroupProperties> groups;
+    const char* groups_failure = nullptr;
+};
+
+// Reads the instance-wide facts of an instance created as setup says. Never fails as a whole:
+// each part says its own failure.
+void query_instance(VkInstance instance, const InstanceSetup& setup, InstanceFacts& facts);
+
+// How a list read by the two calls ended. Lists get room for at most list_room(count)
+// records; a fill call that claims more than that is cut to it.
+enum class ListResult { Read, CountFailed, FillFailed };
+
+// The physical devices, without the null handles a faulty fill call may leave.
+ListResult read_physical_devices(VkInstance instance, std::vector<VkPhysicalDevice>& devices);
+// The instance extensions (layer null: the implementation's and the implicit layers').
+ListResult read_instance_extensions(const char* layer,
+                                    std::vector<VkExtensionProperties>& extensions);
+ListResult read_device_extensions(VkPhysicalDevice device,
+                                  std::vector<VkExtensionProperties>& extensions);
+
+// Reads everything about one device into facts (which is reset first).
+void query_device(const InstanceFacts& instance, VkPhysicalDevice device, DeviceFacts& facts);

@@ -1,0 +1,307 @@
+#include <cstring>
+#include <utility>
+
+#include "query/facts.h"
+#include "vulkan/entry_points.h"
+
+namespace {
+
+// Reads a list by the two calls: a count query, then a fill call with room for at most
+// list_room(count) records, each a copy of prototype (which carries an sType where the records
+// need one). A fill call that claims more records than it was given room for is not believed
+// past the room.
+template <typename Record, typename Fill>
+ListResult read_list(std::vector<Record>& records, const Record& prototype, Fill fill) {
+    records.clear();
+    uint32_t count = 0;
+    if (fill(&count, nullptr) != VK_SUCCESS) {
+        return ListResult::CountFailed;
+    }
+    if (count == 0) {
+        return ListResult::Read;
+    }
+    const uint32_t room = list_room(count);
+    records.assign(room, prototype);
+    count = room;
+    // VK_INCOMPLETE means the list changed between the calls: it is a failure, not retried.
+    if (fill(&count, records.data()) != VK_SUCCESS) {
+        records.clear();
+        return ListResult::FillFailed;
+    }
+    records.resize(count < room ? count : room);
+    return ListResult::Read;
+}
+
+bool listed(const std::vector<VkExtensionProperties>& extensions, const char* name) {
+    for (const VkExtensionProperties& extension : extensions) {
+        if (strncmp(extension.extensionName, name, sizeof extension.extensionName) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether the device's version, or one of its extensions, provides what the tables describe.
+bool provided(uint32_t api_version, const char* const* names, uint32_t name_count, uint32_t version,
+              const std::vector<VkExtensionProperties>& extensions) {
+    if (api_version != 0 && api_version <= version) {
+        return true;
+    }
+    for (uint32_t i = 0; i < name_count; ++i) {
+        if (listed(extensions, names[i])) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Lays out every chained structure of the root that the device provides, each zeroed, with
+// its sType, and linked to the next one. Returns the head of the chain, or null when empty.
+void* build_chain(StructureChain& chain, ChainRoot root, const DeviceFacts& device) {
+    chain = StructureChain{};
+    size_t bytes = 0;
+    for (uint32_t i = 0; i < chained_structure_count; ++i) {
+        const StructureInfo& info = *chained_structures[i];
+        if (info.root != root || !provided(info.api_version, info.extensions, info.extension_count,
+                                           device.api_version, device.extensions)) {
+            continue;
+        }
+        chain.structures.push_back(&info);
+        chain.offsets.push_back(bytes);
+        bytes += (info.size + 7) / 8 * 8;
+    }
+    chain.storage.assign(bytes / 8, 0);
+    void* next = nullptr;
+    for (size_t i = chain.size(); i-- > 0;) {
+        auto* header = reinterpret_cast<VkBaseOutStructure*>(
+            reinterpret_cast<unsigned char*>(chain.storage.data()) + chain.offsets[i]);
+        header->sType = chain.structures[i]->stype;
+        header->pNext = static_cast<VkBaseOutStructure*>(next);
+        next = header;
+    }
+    return next;
+}
+
+void query_properties(DeviceFacts& facts) {
+    if (vulkan_commands.vkGetPhysicalDeviceProperties2 == nullptr) {
+        facts.property_chain_failure = "vkGetPhysicalDeviceProperties2 is missing";
+        return;
+    }
+    VkPhysicalDeviceProperties2 head{};
+    head.sType = VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_PROPERTIES_2;
+    head.pNext = build_chain(facts.property_chain, ChainRoot::Properties2, facts);
+    vulkan_commands.vkGetPhysicalDeviceProperties2(facts.handle, &head);
+    facts.properties = head.properties;
+}
+
+void query_features(DeviceFacts& facts) {
+    if (vulkan_commands.vkGetPhysicalDeviceFeatures2 == nullptr) {
+        facts.feature_chain_failure = "vkGetPhysicalDeviceFeatures2 is missing";
+        if (vulkan_commands.vkGetPhysicalDeviceFeatures != nullptr) {
+            vulkan_commands.vkGetPhysicalDeviceFeatures(facts.handle, &facts.features);
+            facts.features_read = true;
+        }
+        return;
+    }
+    VkPhysicalDeviceFeatures2 head{};
+    head.sType = VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_FEATURES_2;
+    head.pNext = build_chain(facts.feature_chain, ChainRoot::Features2, facts);
+    vulkan_commands.vkGetPhysicalDeviceFeatures2(facts.handle, &head);
+    facts.features = head.features;
+    facts.features_read = true;
+}
+
+void query_queue_families(DeviceFacts& facts) {
+    const auto get = vulkan_commands.vkGetPhysicalDeviceQueueFamilyProperties;
+    if (get == nullptr) {
+        facts.queue_families_failure = "vkGetPhysicalDeviceQueueFamilyProperties is missing";
+        return;
+    }
+    const VkPhysicalDevice device = facts.handle;
+    read_list(facts.queue_families, VkQueueFamilyProperties{},
+              [get, device](uint32_t* count, VkQueueFamilyProperties* families) {
+                  get(device, count, families);
+                  return VK_SUCCESS;
+              });
+}
+
+void query_memory(DeviceFacts& facts) {
+    const bool budget = listed(facts.extensions, VK_EXT_MEMORY_BUDGET_EXTENSION_NAME);
+    if (vulkan_commands.vkGetPhysicalDeviceMemoryProperties2 != nullptr) {
+        VkPhysicalDeviceMemoryProperties2 head{};
+        head.sType = VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_MEMORY_PROPERTIES_2;
+        facts.budget.sType = VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_MEMORY_BUDGET_PROPERTIES_EXT;
+        head.pNext = budget ? &facts.budget : nullptr;
+        vulkan_commands.vkGetPhysicalDeviceMemoryProperties2(facts.handle, &head);
+        facts.budget.pNext = nullptr;
+        facts.memory = head.memoryProperties;
+        facts.memory_read = true;
+        facts.has_budget = budget;
+    } else if (vulkan.vkGetPhysicalDeviceMemoryProperties != nullptr) {
+        vulkan.vkGetPhysicalDeviceMemoryProperties(facts.handle, &facts.memory);
+        facts.memory_read = true;
+    }
+}
+
+void query_formats(DeviceFacts& facts) {
+    const auto get2 = vulkan_commands.vkGetPhysicalDeviceFormatProperties2;
+    const auto get = vulkan_commands.vkGetPhysicalDeviceFormatProperties;
+    if (get2 == nullptr && get == nullptr) {
+        facts.formats_failure = "vkGetPhysicalDeviceFormatProperties is missing";
+        return;
+    }
+    const bool flags2 =
+        get2 != nullptr && (facts.api_version >= VK_API_VERSION_1_3 ||
+                            listed(facts.extensions, VK_KHR_FORMAT_FEATURE_FLAGS_2_EXTENSION_NAME));
+    for (uint32_t i = 0; i < format_info_count; ++i) {
+        const FormatInfo& info = format_infos[i];
+        if (!provided(info.api_version, info.extensions, info.extension_count, facts.api_version,
+                      facts.extensions)) {
+            continue;
+        }
+        FormatFacts format{};
+        format.info = &info;
+        format.properties3.sType = VK_STRUCTURE_TYPE_FORMAT_PROPERTIES_3;
+        if (get2 != nullptr) {
+            VkFormatProperties2 head{};
+            head.sType = VK_STRUCTURE_TYPE_FORMAT_PROPERTIES_2;
+            head.pNext = flags2 ? &format.properties3 : nullptr;
+            get2(facts.handle, info.format, &head);
+            format.properties = head.formatProperties;
+            format.properties3.pNext = nullptr;
+            format.has_properties3 = flags2;
+        } else {
+            get(facts.handle, info.format, &format.properties);
+        }
+        facts.formats.push_back(format);
+    }
+}
+
+void query_tools(DeviceFacts& facts) {
+    facts.tools_available = facts.api_version >= VK_API_VERSION_1_3 ||
+                            listed(facts.extensions, VK_EXT_TOOLING_INFO_EXTENSION_NAME);
+    if (!facts.tools_available) {
+        return;
+    }
+    const auto get = vulkan_commands.vkGetPhysicalDeviceToolProperties;
+    if (get == nullptr) {
+        facts.tools_failure = "vkGetPhysicalDeviceToolProperties is missing";
+        return;
+    }
+    VkPhysicalDeviceToolProperties prototype{};
+    prototype.sType = VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_TOOL_PROPERTIES;
+    const VkPhysicalDevice device = facts.handle;
+    if (read_list(facts.tools, prototype,
+                  [get, device](uint32_t* count, VkPhysicalDeviceToolProperties* tools) {
+                      return get(device, count, tools);
+                  }) != ListResult::Read) {
+        facts.tools_failure = "unable to read the tool properties";
+    }
+}
+
+}  // namespace
+
+ListResult read_physical_devices(VkInstance instance, std::vector<VkPhysicalDevice>& devices) {
+    if (instance == VK_NULL_HANDLE || vulkan.vkEnumeratePhysicalDevices == nullptr) {
+        devices.clear();
+        return ListResult::CountFailed;
+    }
+    const ListResult result =
+        read_list(devices, VkPhysicalDevice{VK_NULL_HANDLE},
+                  [instance](uint32_t* count, VkPhysicalDevice* handles) {
+                      return vulkan.vkEnumeratePhysicalDevices(instance, count, handles);
+                  });
+    // A fill call that claims handles it never wrote leaves them null. They are no devices, and
+    // the loader would dereference them in the next call.
+    size_t kept = 0;
+    for (VkPhysicalDevice device : devices) {
+        if (device != VK_NULL_HANDLE) {
+            devices[kept++] = device;
+        }
+    }
+    devices.resize(kept);
+    return result;
+}
+
+ListResult read_instance_extensions(const char* layer,
+                                    std::vector<VkExtensionProperties>& extensions) {
+    if (vulkan.vkEnumerateInstanceExtensionProperties == nullptr) {
+        extensions.clear();
+        return ListResult::CountFailed;
+    }
+    return read_list(extensions, VkExtensionProperties{},
+                     [layer](uint32_t* count, VkExtensionProperties* properties) {
+                         return vulkan.vkEnumerateInstanceExtensionProperties(layer, count,
+                                                                              properties);
+                     });
+}
+
+ListResult read_device_extensions(VkPhysicalDevice device,
+                                  std::vector<VkExtensionProperties>& extensions) {
+    if (vulkan.vkEnumerateDeviceExtensionProperties == nullptr) {
+        extensions.clear();
+        return ListResult::CountFailed;
+    }
+    return read_list(extensions, VkExtensionProperties{},
+                     [device](uint32_t* count, VkExtensionProperties* properties) {
+                         return vulkan.vkEnumerateDeviceExtensionProperties(device, nullptr, count,
+                                                                            properties);
+                     });
+}
+
+void query_instance(VkInstance instance, const InstanceSetup& setup, InstanceFacts& facts) {
+    facts = InstanceFacts{};
+    facts.setup = setup;
+    const auto layers = vulkan_commands.vkEnumerateInstanceLayerProperties;
+    std::vector<VkLayerProperties> properties;
+    if (layers == nullptr) {
+        facts.layers_failure = "vkEnumerateInstanceLayerProperties is missing";
+    } else if (read_list(properties, VkLayerProperties{},
+                         [layers](uint32_t* count, VkLayerProperties* records) {
+                             return layers(count, records);
+                         }) != ListResult::Read) {
+        facts.layers_failure = "unable to read the instance layers";
+    }
+    for (const VkLayerProperties& layer : properties) {
+        LayerFacts layer_facts{layer, {}, nullptr};
+        // The name is bounded and terminated before it is handed back to the loader.
+        layer_facts.properties.layerName[VK_MAX_EXTENSION_NAME_SIZE - 1] = '\0';
+        if (read_instance_extensions(layer_facts.properties.layerName, layer_facts.extensions) !=
+            ListResult::Read) {
+            layer_facts.extensions_failure = "unable to read the layer's instance extensions";
+        }
+        facts.layers.push_back(std::move(layer_facts));
+    }
+    const auto groups = vulkan_commands.vkEnumeratePhysicalDeviceGroups;
+    VkPhysicalDeviceGroupProperties prototype{};
+    prototype.sType = VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_GROUP_PROPERTIES;
+    if (groups == nullptr) {
+        facts.groups_failure = "vkEnumeratePhysicalDeviceGroups is missing";
+    } else if (read_list(
+                   facts.groups, prototype,
+                   [groups, instance](uint32_t* count, VkPhysicalDeviceGroupProperties* records) {
+                       return groups(instance, count, records);
+                   }) != ListResult::Read) {
+        facts.groups_failure = "unable to read the device groups";
+    }
+}
+
+void query_device(const InstanceFacts& instance, VkPhysicalDevice device, DeviceFacts& facts) {
+    facts = DeviceFacts{};
+    facts.handle = device;
+    if (read_device_extensions(device, facts.extensions) != ListResult::Read) {
+        facts.extensions_failure = "unable to read the device extensions";
+    }
+    if (vulkan.vkGetPhysicalDeviceProperties != nullptr) {
+        vulkan.vkGetPhysicalDeviceProperties(device, &facts.properties);
+    }
+    const uint32_t device_version = facts.properties.apiVersion;
+    facts.api_version =
+        device_version < instance.setup.api_version ? device_version : instance.setup.api_version;
+    query_properties(facts);
+    query_features(facts);
+    query_queue_families(facts);
+    query_memory(facts);
+    query_formats(facts);
+    query_tools(facts);
+}

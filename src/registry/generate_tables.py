@@ -1,0 +1,359 @@
+#!/usr/bin/env python3
+"""Writes the registry tables (registry/registry.h's types) from the Vulkan registry vk.xml.
+
+Usage: generate_tables.py VK_XML OUTPUT_CPP
+
+Only what the headers of the same registry declare is written: the Vulkan API (not Vulkan SC),
+no provisional or platform-specific extension, no disabled one. Every name of a structure, member
+and enumerant is written as the C++ identifier it is, so a table that disagrees with the headers
+fails to compile, and each structure gets a static_assert on the size of every member.
+"""
+
+import sys
+import xml.etree.ElementTree as ET
+
+# The structures a device describes itself with in one call of its own, and the chain roots.
+ROOT_STRUCTURES = [
+    'VkPhysicalDeviceProperties', 'VkPhysicalDeviceFeatures', 'VkPhysicalDeviceLimits',
+    'VkPhysicalDeviceSparseProperties', 'VkQueueFamilyProperties',
+    'VkPhysicalDeviceMemoryProperties', 'VkFormatProperties', 'VkFormatProperties3',
+    'VkPhysicalDeviceToolProperties', 'VkPhysicalDeviceMemoryBudgetPropertiesEXT',
+]
+CHAIN_ROOTS = {
+    'VkPhysicalDeviceProperties2': 'Properties2',
+    'VkPhysicalDeviceFeatures2': 'Features2',
+    'VkFormatProperties2': 'FormatProperties2',
+    'VkQueueFamilyProperties2': 'QueueFamilyProperties2',
+    'VkPhysicalDeviceMemoryProperties2': 'MemoryProperties2',
+}
+SCALAR_KINDS = {
+    'VkBool32': ('Bool32', 'VkBool32'), 'int32_t': ('Int32', 'int32_t'),
+    'uint32_t': ('Uint32', 'uint32_t'), 'int64_t': ('Int64', 'int64_t'),
+    'uint64_t': ('Uint64', 'uint64_t'), 'VkDeviceSize': ('Uint64', 'VkDeviceSize'),
+    'VkDeviceAddress': ('Uint64', 'VkDeviceAddress'), 'size_t': ('Size', 'size_t'),
+    'float': ('Float', 'float'), 'char': ('String', 'char'), 'uint8_t': ('Uint8', 'uint8_t'),
+}
+LIMIT_BITS = {
+    'max': 'LimitMax', 'min': 'LimitMin', 'bits': 'LimitBits', 'bitmask': 'LimitBitmask',
+    'range': 'LimitRange', 'exact': 'LimitExact', 'noauto': 'LimitNoauto', 'pot': 'LimitPot',
+    'mul': 'LimitMul', 'struct': 'LimitStruct',
+}
+
+
+def for_vulkan(element):
+    api = element.get('api') or element.get('supported')
+    return api is None or 'vulkan' in api.split(',')
+
+
+def version_of(number):
+    major, minor = number.split('.')
+    return 'VK_MAKE_API_VERSION(0, %s, %s, 0)' % (major, minor)
+
+
+class Registry:
+    def __init__(self, root):
+        self.types = {}
+        self.aliases = {}  # alias -> canonical name, for types and enumerants
+        for element in root.find('types'):
+            name = element.get('name') or (element.find('name').text
+                                           if element.find('name') is not None else None)
+            if name is None or not for_vulkan(element):
+                continue
+            if element.get('alias'):
+                self.aliases[name] = element.get('alias')
+            else:
+                self.types[name] = element
+        self.enums = {}  # enumeration name -> [(enumerant, value expression)]
+        self.enum_widths = {}
+        self.bitmask_enums = set()
+        for enums in root.findall('enums'):
+            if enums.get('type') not in ('enum', 'bitmask'):
+                continue
+            name = enums.get('name')
+            self.enum_widths[name] = int(enums.get('bitwidth', '32'))
+            if enums.get('type') == 'bitmask':
+                self.bitmask_enums.add(name)
+            self.enums[name] = []
+            for enum in enums.findall('enum'):
+                if for_vulkan(enum) and not enum.get('alias'):
+                    self.enums[name].append(enum.get('name'))
+        self.type_versions = {}  # type -> core version number text
+        self.type_extensions = {}  # type -> [extension names]
+        self.enum_versions = {}
+        self.enum_extensions = {}
+        for feature in root.findall('feature'):
+            if for_vulkan(feature):
+                self.read_requires(feature, feature.get('number'), None)
+        for extension in root.find('extensions'):
+            if (not for_vulkan(extension) or extension.get('supported') == 'disabled' or
+                    extension.get('platform') or extension.get('provisional') == 'true'):
+                continue
+            self.read_requires(extension, None, extension.get('name'))
+
+    def canonical(self, name):
+        while name in self.aliases:
+            name = self.aliases[name]
+        return name
+
+    def read_requires(self, parent, version, extension):
+        for require in parent.findall('require'):
+            if not for_vulkan(require):
+                continue
+            for element in require:
+                name = element.get('name')
+                if element.tag == 'type':
+                    self.provide(self.type_versions, self.type_extensions,
+                                 self.canonical(name), version, extension)
+                elif element.tag == 'enum' and element.get('extends') and for_vulkan(element):
+                    if element.get('alias'):
+                        # A promoted value's old name: its extension provides the value too.
+                        self.provide(self.enum_versions, self.enum_extensions,
+                                     element.get('alias'), None, extension)
+                        continue
+                    values = self.enums.setdefault(element.get('extends'), [])
+                    if name not in values:
+                        values.append(name)
+                    self.provide(self.enum_versions, self.enum_extensions, name, version,
+                                 extension)
+
+    @staticmethod
+    def provide(versions, extensions, name, version, extension):
+        if version is not None:
+            versions.setdefault(name, version)
+        if extension is not None and extension not in extensions.setdefault(name, []):
+            extensions[name].append(extension)
+
+    def provided(self, name):
+        return name in self.type_versions or name in self.type_extensions
+
+
+class Writer:
+    def __init__(self, registry):
+        self.registry = registry
+        self.written = []  # structure names, in the order written
+        self.value_tables = []  # enumeration or flag-bits names
+        self.lines = []
+
+    def flag_bits_of(self, type_name):
+        element = self.registry.types[type_name]
+        return element.get('requires') or element.get('bitvalues')
+
+    def names_table(self, enum_name):
+        if enum_name not in self.value_tables:
+            self.value_tables.append(enum_name)
+        return '&%s_names' % enum_name
+
+    def member_kind(self, type_name):
+        """The member kind, its C element type and its names table (or nullptr)."""
+        if type_name in SCALAR_KINDS:
+            kind, c_type = SCALAR_KINDS[type_name]
+            return kind, c_type, 'nullptr'
+        element = self.registry.types[type_name]
+        category = element.get('category')
+        if category == 'enum':
+            if self.is_bitmask_enum(type_name):
+                wide = self.registry.enum_widths[type_name] == 64
+                return ('Flags64' if wide else 'Flags'), type_name, self.names_table(type_name)
+            return 'Enum', type_name, self.names_table(type_name)
+        if category == 'bitmask':
+            base = element.find('type').text
+            bits = self.flag_bits_of(type_name)
+            names = self.names_table(bits) if bits and bits in self.registry.enums else 'nullptr'
+            return ('Flags64' if base == 'VkFlags64' else 'Flags'), type_name, names
+        if category == 'struct':
+            self.write_structure(type_name)
+            return 'Structure', type_name, 'nullptr'
+        raise SystemExit('generate_tables: no member kind for %s' % type_name)
+
+    def is_bitmask_enum(self, enum_name):
+        return enum_name in self.registry.bitmask_enums
+
+    def usable(self, name):
+        """Whether a structure can be written: provided by the API and free of pointers."""
+        element = self.registry.types.get(name)
+        if element is None or not self.registry.provided(name):
+            return False
+        for member in element.findall('member'):
+            if not for_vulkan(member) or member.find('name').text == 'pNext':
+                continue
+            if '*' in ''.join(member.itertext()):
+                return False
+            if self.registry.types.get(member.find('type').text, ET.Element('x')).get(
+                    'category') == 'handle':
+                return False
+        return True
+
+    def write_structure(self, name):
+        if name in self.written:
+            return
+        element = self.registry.types[name]
+        members = [m for m in element.findall('member')
+                   if for_vulkan(m) and m.find('name').text not in ('sType', 'pNext')]
+        rows, sizes = [], []
+        member_names = [m.find('name').text for m in members]
+        for member in members:
+            rows.append(self.member_row(name, member, member_names, sizes))
+        self.written.append(name)
+        out = self.lines
+        out.append('')
+        out.append('static_assert(%s, "%s");' % (' &&\n              '.join(sizes), name))
+        out.append('const MemberRow %s_members[] = {' % name)
+        out.extend('    %s,' % row for row in rows)
+        out.append('};')
+        aliases = sorted(a for a, c in self.registry.aliases.items() if c == name)
+        extensions = self.registry.type_extensions.get(name, [])
+        out.append(self.string_list('%s_aliases' % name, aliases))
+        out.append(self.string_list('%s_extensions' % name, extensions))
+        extends = [e for e in (element.get('structextends') or '').split(',') if e in CHAIN_ROOTS]
+        root = CHAIN_ROOTS[extends[0]] if extends else 'None'
+        stype = element.find('member').get('values') if extends else None
+        version = self.registry.type_versions.get(name)
+        out.append('const StructureInfo %s_info = {' % name)
+        out.append('    "%s", %s, %d,' % (name, '%s_aliases' % name if aliases else 'nullptr',
+                                          len(aliases)))
+        out.append('    %s, ChainRoot::%s, sizeof(%s),' % (
+            stype or 'VkStructureType{}', root, name))
+        out.append('    %s_members, %d,' % (name, len(rows)))
+        out.append('    %s, %s, %d,' % (version_of(version) if version else '0',
+                                        '%s_extensions' % name if extensions else 'nullptr',
+                                        len(extensions)))
+        out.append('};')
+
+    @staticmethod
+    def string_list(array_name, names):
+        if not names:
+            return ''
+        return 'const char* const %s[] = {%s};' % (array_name,
+                                                   ', '.join('"%s"' % n for n in names))
+
+    def member_row(self, structure, member, member_names, sizes):
+        member_name = member.find('name').text
+        type_name = member.find('type').text
+        kind, c_type, names = self.member_kind(type_name)
+        enum = member.find('enum')
+        text = ''.join(member.itertext())
+        count = '1'
+        if enum is not None:
+            count = enum.text
+        elif '[' in text:
+            count = text[text.index('[') + 1:text.index(']')]
+        if kind == 'Uint8' and count == 'VK_UUID_SIZE':
+            kind = 'Uuid'
+        elif kind == 'Uint8' and count == 'VK_LUID_SIZE':
+            kind = 'Luid'
+        nested = '&%s_info' % type_name if kind == 'Structure' else 'nullptr'
+        limits = member.get('limittype')
+        limit = ' | '.join(LIMIT_BITS[p] for p in limits.split(',')) if limits else 'LimitNone'
+        count_member = -1
+        if count != '1':
+            for candidate in (member_name[:-1] + 'Count', member_name[:-3] + 'yCount',
+                              member_name + 'Count'):
+                if candidate in member_names:
+                    count_member = member_names.index(candidate)
+        sizes.append('sizeof(%s::%s) == %s * sizeof(%s)' % (structure, member_name, count,
+                                                            c_type))
+        return ('{"%s", MemberKind::%s, %s, %s, %d, offsetof(%s, %s), sizeof(%s::%s), %s, %s}' %
+                (member_name, kind, limit, count, count_member, structure, member_name,
+                 structure, member_name, names, nested))
+
+    def write_value_tables(self):
+        out = []
+        for enum_name in self.value_tables:
+            enumerants = self.registry.enums.get(enum_name, [])
+            bits = self.is_bitmask_enum(enum_name)
+            enumerants = [e for e in enumerants if not e.endswith('_MAX_ENUM')]
+            values = 'nullptr'
+            if enumerants:
+                values = '%s_values' % enum_name
+                out.append('const ValueName %s[] = {' % values)
+                out.extend('    {static_cast<uint64_t>(%s), "%s"},' % (e, e) for e in enumerants)
+                out.append('};')
+            out.append('const ValueNames %s_names = {"%s", %s, %d, %s};' % (
+                enum_name, enum_name, values, len(enumerants), 'true' if bits else 'false'))
+        return out
+
+
+def write_formats(registry, out):
+    out.append('const FormatInfo formats[] = {')
+    count = 0
+    for enumerant in registry.enums['VkFormat']:
+        if enumerant == 'VK_FORMAT_UNDEFINED':
+            continue
+        version = registry.enum_versions.get(enumerant, '1.0' if enumerant not in
+                                             registry.enum_extensions else None)
+        extensions = registry.enum_extensions.get(enumerant, [])
+        out.append('    {%s, "%s", %s, %s, %d},' % (
+            enumerant, enumerant, version_of(version) if version else '0',
+            ('format_extensions_%d' % count) if extensions else 'nullptr', len(extensions)))
+        if extensions:
+            out.insert(out.index('const FormatInfo formats[] = {'),
+                       'const char* const format_extensions_%d[] = {%s};' % (
+                           count, ', '.join('"%s"' % e for e in extensions)))
+        count += 1
+    out.append('};')
+    return count
+
+
+def main():
+    vk_xml, output = sys.argv[1], sys.argv[2]
+    registry = Registry(ET.parse(vk_xml).getroot())
+    writer = Writer(registry)
+    for name in ROOT_STRUCTURES:
+        writer.write_structure(name)
+    chained = []
+    for name, element in registry.types.items():
+        extends = (element.get('structextends') or '').split(',')
+        if element.get('category') == 'struct' and any(e in CHAIN_ROOTS for e in extends) \
+                and writer.usable(name):
+            writer.write_structure(name)
+            chained.append(name)
+    chained.sort(key=lambda n: (list(CHAIN_ROOTS).index(
+        [e for e in registry.types[n].get('structextends').split(',') if e in CHAIN_ROOTS][0]),
+        writer.written.index(n)))
+    writer.names_table('VkFormat')
+    out = ['// Generated by src/registry/generate_tables.py from %s. Do not edit.' % vk_xml,
+           '#include <cstddef>', '', '#include "registry/registry.h"', '',
+           'namespace {']
+    out.extend(writer.write_value_tables())
+    out.extend(writer.lines)
+    format_lines = []
+    format_count = write_formats(registry, format_lines)
+    out.extend(format_lines)
+    out.append('const StructureInfo* const structures[] = {%s};' % ', '.join(
+        '&%s_info' % n for n in writer.written))
+    out.append('}  // namespace')
+    out.append('')
+    out.append('const StructureInfo* const chained_structures[] = {%s};' % ', '.join(
+        '&%s_info' % n for n in chained))
+    out.append('const uint32_t chained_structure_count = %d;' % len(chained))
+    out.append('const StructureInfo* const* const all_structures = structures;')
+    out.append('const uint32_t all_structure_count = %d;' % len(writer.written))
+    out.append('const FormatInfo* const format_infos = formats;')
+    out.append('const uint32_t format_info_count = %d;' % format_count)
+    out.append('const ValueNames* const value_name_tables[] = {%s};' % ', '.join(
+        '&%s_names' % n for n in writer.value_tables))
+    out.append('const uint32_t value_name_table_count = %d;' % len(writer.value_tables))
+    out.append('const ValueNames& format_names = VkFormat_names;')
+    for name in ROOT_STRUCTURES:
+        out.append('const StructureInfo& %s = %s_info;' % (root_variable(name), name))
+    with open(output, 'w', encoding='utf-8') as f:
+        f.write('\n'.join(out) + '\n')
+
+
+def root_variable(name):
+    return {
+        'VkPhysicalDeviceProperties': 'physical_device_properties_info',
+        'VkPhysicalDeviceFeatures': 'physical_device_features_info',
+        'VkPhysicalDeviceLimits': 'physical_device_limits_info',
+        'VkPhysicalDeviceSparseProperties': 'sparse_properties_info',
+        'VkQueueFamilyProperties': 'queue_family_properties_info',
+        'VkPhysicalDeviceMemoryProperties': 'memory_properties_info',
+        'VkFormatProperties': 'format_properties_info',
+        'VkFormatProperties3': 'format_properties3_info',
+        'VkPhysicalDeviceToolProperties': 'tool_properties_info',
+        'VkPhysicalDeviceMemoryBudgetPropertiesEXT': 'memory_budget_info',
+    }[name]
+
+
+if __name__ == '__main__':
+    main()

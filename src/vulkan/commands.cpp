@@ -1,0 +1,55 @@
+#include "vulkan/commands.h"
+
+#include "vulkan/entry_points.h"
+
+VulkanCommands vulkan_commands;
+
+namespace {
+
+PFN_vkVoidFunction find_command(VkInstance instance, const InstanceSetup& setup,
+                                uint32_t core_version, const char* name,
+                                const char* extension_name) {
+    if (core_version == 0) {
+        return vulkan.vkGetInstanceProcAddr(VK_NULL_HANDLE, name);
+    }
+    if (setup.api_version >= core_version) {
+        return vulkan.vkGetInstanceProcAddr(instance, name);
+    }
+    // Only VK_KHR_get_physical_device_properties2 is ever enabled on an older instance; the
+    // other extension names are asked for all the same and are null where nothing has them.
+    if (extension_name != nullptr) {
+        return vulkan.vkGetInstanceProcAddr(instance, extension_name);
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+uint32_t loader_instance_version() {
+    if (vulkan.vkGetInstanceProcAddr == nullptr) {
+        return VK_API_VERSION_1_0;
+    }
+    const auto enumerate = reinterpret_cast<PFN_vkEnumerateInstanceVersion>(
+        vulkan.vkGetInstanceProcAddr(VK_NULL_HANDLE, "vkEnumerateInstanceVersion"));
+    uint32_t version = VK_API_VERSION_1_0;
+    if (enumerate == nullptr || enumerate(&version) != VK_SUCCESS) {
+        return VK_API_VERSION_1_0;
+    }
+    return version;
+}
+
+void bind_vulkan_commands(VkInstance instance, const InstanceSetup& setup) {
+    release_vulkan_commands();
+    if (instance == VK_NULL_HANDLE || vulkan.vkGetInstanceProcAddr == nullptr) {
+        return;
+    }
+#define BRISOL_BIND_COMMAND(name, version, extension_name) \
+    vulkan_commands.name = reinterpret_cast<PFN_##name>(   \
+        find_command(instance, setup, version, #name, extension_name));
+    BRISOL_VULKAN_COMMANDS(BRISOL_BIND_COMMAND)
+#undef BRISOL_BIND_COMMAND
+}
+
+void release_vulkan_commands() {
+    vulkan_commands = VulkanCommands{};
+}

@@ -1,0 +1,55 @@
+// The commands of the complete report beyond the eight entry points, obtained the way Vulkan
+// hands them out: through vkGetInstanceProcAddr, once the instance exists.
+#pragma once
+
+#include <cstdint>
+
+#include <vulkan/vulkan.h>
+
+// Each command with the instance version that has it in core (0: a global command, asked for
+// without an instance), and the name an extension gives it for an older instance (the same
+// signature), or null.
+#define BRISOL_VULKAN_COMMANDS(X)                                                                \
+    X(vkGetPhysicalDeviceFeatures, VK_API_VERSION_1_0, nullptr)                                  \
+    X(vkGetPhysicalDeviceQueueFamilyProperties, VK_API_VERSION_1_0, nullptr)                     \
+    X(vkGetPhysicalDeviceFormatProperties, VK_API_VERSION_1_0, nullptr)                          \
+    X(vkEnumerateInstanceLayerProperties, 0, nullptr)                                            \
+    X(vkGetPhysicalDeviceProperties2, VK_API_VERSION_1_1, "vkGetPhysicalDeviceProperties2KHR")   \
+    X(vkGetPhysicalDeviceFeatures2, VK_API_VERSION_1_1, "vkGetPhysicalDeviceFeatures2KHR")       \
+    X(vkGetPhysicalDeviceMemoryProperties2, VK_API_VERSION_1_1,                                  \
+      "vkGetPhysicalDeviceMemoryProperties2KHR")                                                 \
+    X(vkGetPhysicalDeviceFormatProperties2, VK_API_VERSION_1_1,                                  \
+      "vkGetPhysicalDeviceFormatProperties2KHR")                                                 \
+    X(vkEnumeratePhysicalDeviceGroups, VK_API_VERSION_1_1, "vkEnumeratePhysicalDeviceGroupsKHR") \
+    X(vkGetPhysicalDeviceToolProperties, VK_API_VERSION_1_3, "vkGetPhysicalDeviceToolPropertiesEXT")
+
+// Each member is null until bound, and stays null when Vulkan does not hand it out.
+struct VulkanCommands {
+#define BRISOL_DECLARE_COMMAND(name, version, extension_name) PFN_##name name;
+    BRISOL_VULKAN_COMMANDS(BRISOL_DECLARE_COMMAND)
+#undef BRISOL_DECLARE_COMMAND
+};
+
+extern VulkanCommands vulkan_commands;
+
+// How the instance of a complete report was made.
+struct InstanceSetup {
+    // What vkEnumerateInstanceVersion answers; VK_API_VERSION_1_0 when the loader lacks it.
+    uint32_t loader_version = VK_API_VERSION_1_0;
+    // The version the instance was created with: the lower of the loader's and the headers'.
+    uint32_t api_version = VK_API_VERSION_1_0;
+    // Whether the instance enabled VK_KHR_get_physical_device_properties2 (a 1.0 loader that
+    // lists it).
+    bool properties2_extension = false;
+};
+
+// What the loader's vkEnumerateInstanceVersion answers; VK_API_VERSION_1_0 when it lacks the
+// command or the call fails.
+uint32_t loader_instance_version();
+
+// Binds every command for the instance: the core name when setup's version has it, else the
+// extension's name when the instance enabled that extension. Missing ones stay null.
+void bind_vulkan_commands(VkInstance instance, const InstanceSetup& setup);
+
+// Leaves every command null again, before the instance is destroyed.
+void release_vulkan_commands();
