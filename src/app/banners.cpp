@@ -34,6 +34,9 @@ void write_help_screen() {
                 " (API functions)");
     append_text("\n  -h: this help");
     append_text("\n  -noheaderfooter: does not output header and footer in text format");
+    append_text("\n  -all: complete information (everything a device tells through Vulkan 1.3)");
+    append_text("\n  -json: outputs the devices as a Vulkan Profiles JSON document");
+    append_text("\n  -profile FILE: checks whether the devices meet the Vulkan profiles in FILE");
     append_text("\n");
     append_closing_lines_text();
 }

@@ -7,6 +7,8 @@
 #include "app/banners.h"
 #include "sections/devices.h"
 #include "sections/extensions.h"
+#include "views/complete.h"
+#include "vulkan/commands.h"
 #include "vulkan/entry_points.h"
 #include "vulkan/instance.h"
 
@@ -17,12 +19,19 @@ RunOptions parse_options(int argc, const char* const* argv) {
         if (strstr(argument, "-a") != nullptr) {
             options.detailed = true;
         }
+        // "-all" holds "-a", so the complete report has the limits too.
+        if (strstr(argument, "-all") != nullptr) {
+            options.complete = true;
+        }
         if (strstr(argument, "-txt") != nullptr) {
             options.format = OutputFormat::Text;
         }
-        // Searched after "-txt", so an argument holding both selects XML.
+        // Searched after "-txt", so an argument holding both selects XML; "-json" comes last.
         if (strstr(argument, "-xml") != nullptr) {
             options.format = OutputFormat::Xml;
+        }
+        if (strstr(argument, "-json") != nullptr) {
+            options.format = OutputFormat::Json;
         }
         if (strstr(argument, "-f") != nullptr) {
             options.show_entry_points = true;
@@ -33,6 +42,10 @@ RunOptions parse_options(int argc, const char* const* argv) {
         if (strstr(argument, "-h") != nullptr || strstr(argument, "-?") != nullptr) {
             options.show_help = true;
         }
+        // The file name that follows is the user's, whatever it holds.
+        if (strstr(argument, "-profile") != nullptr) {
+            options.profile_path = i + 1 < argc ? argv[++i] : "";
+        }
     }
     return options;
 }
@@ -40,18 +53,30 @@ RunOptions parse_options(int argc, const char* const* argv) {
 namespace {
 
 // Everything between the envelopes: the loader, the instance and the sections, each of which
-// writes its own failures into the reports and lets the run go on.
+// writes its own failures into the reports and lets the run go on. The complete report asks for
+// a newer instance, and adds its sections to the instance's and to each device's.
 void report_vulkan(const RunOptions& options, const VulkanLoader& loader) {
     const ModuleHandle handle = loader.bind();
     if (handle != nullptr && options.show_entry_points) {
         report_entry_points();
     }
-    const VkInstance instance = create_vulkan_instance();
+    InstanceSetup setup;
+    const VkInstance instance =
+        options.complete ? create_complete_instance(setup) : create_vulkan_instance();
     if (instance != VK_NULL_HANDLE) {
         append_xml("\n<vk_instance>");
     }
     report_instance_extensions(instance);
-    report_physical_devices(instance, options.detailed);
+    DeviceAppendix appendix{};
+    InstanceFacts facts;
+    if (options.complete && instance != VK_NULL_HANDLE) {
+        bind_vulkan_commands(instance, setup);
+        query_instance(instance, setup, facts);
+        report_complete_instance(facts);
+        appendix = {report_complete_device, &facts};
+    }
+    report_physical_devices(instance, options.detailed, appendix);
+    release_vulkan_commands();
     if (instance != VK_NULL_HANDLE) {
         append_xml("\n</vk_instance>");
         destroy_vulkan_instance(instance);

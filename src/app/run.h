@@ -4,14 +4,18 @@
 #include "report/report.h"
 #include "vulkan/entry_points.h"
 
-enum class OutputFormat { Text = 1, Xml = 2 };
+enum class OutputFormat { Text = 1, Xml = 2, Json = 3 };
 
 struct RunOptions {
     bool detailed = false;                     // "-a": device limits
-    OutputFormat format = OutputFormat::Text;  // "-txt", "-xml": the last one given wins
+    bool complete = false;                     // "-all": everything a device tells
+    OutputFormat format = OutputFormat::Text;  // "-txt", "-xml", "-json": the last one given wins
     bool show_entry_points = false;            // "-f"
     bool header_footer = true;                 // "-noheaderfooter" clears it
     bool show_help = false;                    // "-h", "-?"
+    // "-profile FILE": the argument after "-profile", which is not searched for options; "" when
+    // "-profile" is the last argument, null when it is not given.
+    const char* profile_path = nullptr;
 };
 
 // Options are recognised anywhere inside an argument, case-sensitively. The program's own path

@@ -55,7 +55,8 @@ void report_device_identity(uint32_t number, const VkPhysicalDeviceProperties& p
     append_xml(" >");
 }
 
-void report_device(uint32_t number, VkPhysicalDevice device, bool detailed) {
+void report_device(uint32_t number, VkPhysicalDevice device, bool detailed,
+                   const DeviceAppendix& appendix) {
     // A driver that writes nothing leaves a zeroed record rather than stack garbage.
     VkPhysicalDeviceProperties properties{};
     vulkan.vkGetPhysicalDeviceProperties(device, &properties);
@@ -65,12 +66,15 @@ void report_device(uint32_t number, VkPhysicalDevice device, bool detailed) {
     if (detailed) {
         report_device_limits(properties.limits);
     }
+    if (appendix.write != nullptr) {
+        appendix.write(appendix.context, device);
+    }
     append_xml("\n\t\t</vk_device>");
 }
 
 }  // namespace
 
-bool report_physical_devices(VkInstance instance, bool detailed) {
+bool report_physical_devices(VkInstance instance, bool detailed, DeviceAppendix appendix) {
     if (instance == VK_NULL_HANDLE || vulkan.vkEnumeratePhysicalDevices == nullptr ||
         vulkan.vkGetPhysicalDeviceProperties == nullptr) {
         return false;
@@ -106,7 +110,7 @@ bool report_physical_devices(VkInstance instance, bool detailed) {
     append_text("\n\n# Vulkan devices: %u", count);
     append_xml("\n\n\t<vk_devices num_devices=\"%u\" >", count);
     for (uint32_t i = 0; i < count; ++i) {
-        report_device(i + 1, devices[i], detailed);
+        report_device(i + 1, devices[i], detailed, appendix);
     }
     append_xml("\n\n\t</vk_devices>");
     append_text("\n");

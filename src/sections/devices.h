@@ -4,10 +4,18 @@
 
 #include <vulkan/vulkan.h>
 
+// More sections for each device, written after its own (the complete report's); write may be
+// null.
+struct DeviceAppendix {
+    void (*write)(void* context, VkPhysicalDevice device);
+    void* context;
+};
+
 // Returns true when the device list was read and the section written. False, with nothing
 // written, when the instance or an entry point is missing or no device is counted; false, with
 // an error written, when the enumeration fails.
-bool report_physical_devices(VkInstance instance, bool detailed);
+bool report_physical_devices(VkInstance instance, bool detailed,
+                             DeviceAppendix appendix = DeviceAppendix{});
 
 // Returns false, having written nothing, when the handle or the entry point is missing.
 bool report_memory_heaps(VkPhysicalDevice physical_device);

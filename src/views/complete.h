@@ -1,0 +1,13 @@
+// The complete report ("-all"): the sections that follow today's, for the instance and for
+// each device, in both reports, read through the registry tables.
+#pragma once
+
+#include <vulkan/vulkan.h>
+
+#include "query/facts.h"
+
+// The loader's version, the instance layers with their extensions, the device groups.
+void report_complete_instance(const InstanceFacts& facts);
+
+// Everything else the device tells, after its own sections; context is the InstanceFacts.
+void report_complete_device(void* context, VkPhysicalDevice device);
