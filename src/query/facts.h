@@ -33,8 +33,15 @@ struct StructureChain {
 struct FormatFacts {
     const FormatInfo* info;
     VkFormatProperties properties;
-    bool has_properties3;  // VkFormatProperties3 was in the chain
-    VkFormatProperties3 properties3;
+    // Every structure that extends VkFormatProperties2 and that the device provides
+    // (VkFormatProperties3 among them); empty without vkGetPhysicalDeviceFormatProperties2.
+    StructureChain chain;
+};
+
+struct QueueFamilyFacts {
+    VkQueueFamilyProperties properties;
+    // Likewise for VkQueueFamilyProperties2.
+    StructureChain chain;
 };
 
 struct DeviceFacts {
@@ -58,13 +65,14 @@ struct DeviceFacts {
     StructureChain feature_chain;  // likewise, for VkPhysicalDeviceFeatures2
     const char* feature_chain_failure = nullptr;
 
-    std::vector<VkQueueFamilyProperties> queue_families;
+    std::vector<QueueFamilyFacts> queue_families;
     const char* queue_families_failure = nullptr;
 
     VkPhysicalDeviceMemoryProperties memory{};
     bool memory_read = false;
-    bool has_budget = false;  // VK_EXT_memory_budget listed and the chain read
-    VkPhysicalDeviceMemoryBudgetPropertiesEXT budget{};
+    // Every structure that extends VkPhysicalDeviceMemoryProperties2 and that the device
+    // provides (VkPhysicalDeviceMemoryBudgetPropertiesEXT with VK_EXT_memory_budget).
+    StructureChain memory_chain;
 
     // Every format of the registry that the device's version or extensions provide.
     std::vector<FormatFacts> formats;

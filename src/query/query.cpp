@@ -55,9 +55,8 @@ bool provided(uint32_t api_version, const char* const* names, uint32_t name_coun
     return false;
 }
 
-// Lays out every chained structure of the root that the device provides, each zeroed, with
-// its sType, and linked to the next one. Returns the head of the chain, or null when empty.
-void* build_chain(StructureChain& chain, ChainRoot root, const DeviceFacts& device) {
+// Lays out every chained structure of the root that the device provides, each zeroed.
+void lay_out_chain(StructureChain& chain, ChainRoot root, const DeviceFacts& device) {
     chain = StructureChain{};
     size_t bytes = 0;
     for (uint32_t i = 0; i < chained_structure_count; ++i) {
@@ -71,6 +70,11 @@ void* build_chain(StructureChain& chain, ChainRoot root, const DeviceFacts& devi
         bytes += (info.size + 7) / 8 * 8;
     }
     chain.storage.assign(bytes / 8, 0);
+}
+
+// Gives each structure of a laid-out chain its sType and links it to the next one, in the
+// chain's own storage (a copy of a chain needs linking again). Returns the head, or null.
+void* link_chain(StructureChain& chain) {
     void* next = nullptr;
     for (size_t i = chain.size(); i-- > 0;) {
         auto* header = reinterpret_cast<VkBaseOutStructure*>(
@@ -82,6 +86,20 @@ void* build_chain(StructureChain& chain, ChainRoot root, const DeviceFacts& devi
     return next;
 }
 
+// Drops the links once the call has filled the chain: they would point into a copy's source.
+void unlink_chain(StructureChain& chain) {
+    for (size_t i = 0; i < chain.size(); ++i) {
+        reinterpret_cast<VkBaseOutStructure*>(
+            reinterpret_cast<unsigned char*>(chain.storage.data()) + chain.offsets[i])
+            ->pNext = nullptr;
+    }
+}
+
+void* build_chain(StructureChain& chain, ChainRoot root, const DeviceFacts& device) {
+    lay_out_chain(chain, root, device);
+    return link_chain(chain);
+}
+
 void query_properties(DeviceFacts& facts) {
     if (vulkan_commands.vkGetPhysicalDeviceProperties2 == nullptr) {
         facts.property_chain_failure = "vkGetPhysicalDeviceProperties2 is missing";
@@ -91,6 +109,7 @@ void query_properties(DeviceFacts& facts) {
     head.sType = VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_PROPERTIES_2;
     head.pNext = build_chain(facts.property_chain, ChainRoot::Properties2, facts);
     vulkan_commands.vkGetPhysicalDeviceProperties2(facts.handle, &head);
+    unlink_chain(facts.property_chain);
     facts.properties = head.properties;
 }
 
@@ -107,36 +126,60 @@ void query_features(DeviceFacts& facts) {
     head.sType = VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_FEATURES_2;
     head.pNext = build_chain(facts.feature_chain, ChainRoot::Features2, facts);
     vulkan_commands.vkGetPhysicalDeviceFeatures2(facts.handle, &head);
+    unlink_chain(facts.feature_chain);
     facts.features = head.features;
     facts.features_read = true;
 }
 
 void query_queue_families(DeviceFacts& facts) {
     const auto get = vulkan_commands.vkGetPhysicalDeviceQueueFamilyProperties;
-    if (get == nullptr) {
+    const auto get2 = vulkan_commands.vkGetPhysicalDeviceQueueFamilyProperties2;
+    if (get == nullptr && get2 == nullptr) {
         facts.queue_families_failure = "vkGetPhysicalDeviceQueueFamilyProperties is missing";
         return;
     }
     const VkPhysicalDevice device = facts.handle;
-    read_list(facts.queue_families, VkQueueFamilyProperties{},
-              [get, device](uint32_t* count, VkQueueFamilyProperties* families) {
-                  get(device, count, families);
-                  return VK_SUCCESS;
-              });
+    if (get2 == nullptr) {
+        std::vector<VkQueueFamilyProperties> families;
+        read_list(families, VkQueueFamilyProperties{},
+                  [get, device](uint32_t* count, VkQueueFamilyProperties* records) {
+                      get(device, count, records);
+                      return VK_SUCCESS;
+                  });
+        for (const VkQueueFamilyProperties& family : families) {
+            facts.queue_families.push_back({family, {}});
+        }
+        return;
+    }
+    uint32_t count = 0;
+    get2(device, &count, nullptr);
+    count = list_room(count);
+    StructureChain layout;
+    lay_out_chain(layout, ChainRoot::QueueFamilyProperties2, facts);
+    facts.queue_families.assign(count, QueueFamilyFacts{{}, layout});
+    std::vector<VkQueueFamilyProperties2> families(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        families[i].sType = VK_STRUCTURE_TYPE_QUEUE_FAMILY_PROPERTIES_2;
+        families[i].pNext = link_chain(facts.queue_families[i].chain);
+    }
+    get2(device, &count, families.data());
+    // A driver that claims more families than it was given room for is not believed.
+    facts.queue_families.resize(count < families.size() ? count : families.size());
+    for (size_t i = 0; i < facts.queue_families.size(); ++i) {
+        facts.queue_families[i].properties = families[i].queueFamilyProperties;
+        unlink_chain(facts.queue_families[i].chain);
+    }
 }
 
 void query_memory(DeviceFacts& facts) {
-    const bool budget = listed(facts.extensions, VK_EXT_MEMORY_BUDGET_EXTENSION_NAME);
     if (vulkan_commands.vkGetPhysicalDeviceMemoryProperties2 != nullptr) {
         VkPhysicalDeviceMemoryProperties2 head{};
         head.sType = VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_MEMORY_PROPERTIES_2;
-        facts.budget.sType = VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_MEMORY_BUDGET_PROPERTIES_EXT;
-        head.pNext = budget ? &facts.budget : nullptr;
+        head.pNext = build_chain(facts.memory_chain, ChainRoot::MemoryProperties2, facts);
         vulkan_commands.vkGetPhysicalDeviceMemoryProperties2(facts.handle, &head);
-        facts.budget.pNext = nullptr;
+        unlink_chain(facts.memory_chain);
         facts.memory = head.memoryProperties;
         facts.memory_read = true;
-        facts.has_budget = budget;
     } else if (vulkan.vkGetPhysicalDeviceMemoryProperties != nullptr) {
         vulkan.vkGetPhysicalDeviceMemoryProperties(facts.handle, &facts.memory);
         facts.memory_read = true;
@@ -150,30 +193,28 @@ void query_formats(DeviceFacts& facts) {
         facts.formats_failure = "vkGetPhysicalDeviceFormatProperties is missing";
         return;
     }
-    const bool flags2 =
-        get2 != nullptr && (facts.api_version >= VK_API_VERSION_1_3 ||
-                            listed(facts.extensions, VK_KHR_FORMAT_FEATURE_FLAGS_2_EXTENSION_NAME));
+    StructureChain layout;
+    if (get2 != nullptr) {
+        lay_out_chain(layout, ChainRoot::FormatProperties2, facts);
+    }
     for (uint32_t i = 0; i < format_info_count; ++i) {
         const FormatInfo& info = format_infos[i];
         if (!provided(info.api_version, info.extensions, info.extension_count, facts.api_version,
                       facts.extensions)) {
             continue;
         }
-        FormatFacts format{};
-        format.info = &info;
-        format.properties3.sType = VK_STRUCTURE_TYPE_FORMAT_PROPERTIES_3;
-        if (get2 != nullptr) {
-            VkFormatProperties2 head{};
-            head.sType = VK_STRUCTURE_TYPE_FORMAT_PROPERTIES_2;
-            head.pNext = flags2 ? &format.properties3 : nullptr;
-            get2(facts.handle, info.format, &head);
-            format.properties = head.formatProperties;
-            format.properties3.pNext = nullptr;
-            format.has_properties3 = flags2;
-        } else {
+        facts.formats.push_back({&info, {}, layout});
+        FormatFacts& format = facts.formats.back();
+        if (get2 == nullptr) {
             get(facts.handle, info.format, &format.properties);
+            continue;
         }
-        facts.formats.push_back(format);
+        VkFormatProperties2 head{};
+        head.sType = VK_STRUCTURE_TYPE_FORMAT_PROPERTIES_2;
+        head.pNext = link_chain(format.chain);
+        get2(facts.handle, info.format, &head);
+        unlink_chain(format.chain);
+        format.properties = head.formatProperties;
     }
 }
 

@@ -84,11 +84,15 @@ class Registry:
         for feature in root.findall('feature'):
             if for_vulkan(feature):
                 self.read_requires(feature, feature.get('number'), None)
-        for extension in root.find('extensions'):
-            if (not for_vulkan(extension) or extension.get('supported') == 'disabled' or
-                    extension.get('platform') or extension.get('provisional') == 'true'):
-                continue
+        extensions = [e for e in root.find('extensions') if self.in_headers(e)]
+        self.extension_names = set(e.get('name') for e in extensions)
+        for extension in extensions:
             self.read_requires(extension, None, extension.get('name'))
+
+    @staticmethod
+    def in_headers(extension):
+        return (for_vulkan(extension) and extension.get('supported') != 'disabled' and
+                not extension.get('platform') and extension.get('provisional') != 'true')
 
     def canonical(self, name):
         while name in self.aliases:
@@ -99,22 +103,30 @@ class Registry:
         for require in parent.findall('require'):
             if not for_vulkan(require):
                 continue
+            # What an extension adds only together with another one is that other one's too;
+            # a device that lacks it would not know the structure.
+            provider = extension
+            condition = require.get('extension')
+            if condition is not None and extension is not None:
+                if condition not in self.extension_names:
+                    continue
+                provider = condition
             for element in require:
                 name = element.get('name')
                 if element.tag == 'type':
                     self.provide(self.type_versions, self.type_extensions,
-                                 self.canonical(name), version, extension)
+                                 self.canonical(name), version, provider)
                 elif element.tag == 'enum' and element.get('extends') and for_vulkan(element):
                     if element.get('alias'):
                         # A promoted value's old name: its extension provides the value too.
                         self.provide(self.enum_versions, self.enum_extensions,
-                                     element.get('alias'), None, extension)
+                                     element.get('alias'), None, provider)
                         continue
                     values = self.enums.setdefault(element.get('extends'), [])
                     if name not in values:
                         values.append(name)
                     self.provide(self.enum_versions, self.enum_extensions, name, version,
-                                 extension)
+                                 provider)
 
     @staticmethod
     def provide(versions, extensions, name, version, extension):

@@ -18,6 +18,8 @@
     X(vkGetPhysicalDeviceFeatures2, VK_API_VERSION_1_1, "vkGetPhysicalDeviceFeatures2KHR")       \
     X(vkGetPhysicalDeviceMemoryProperties2, VK_API_VERSION_1_1,                                  \
       "vkGetPhysicalDeviceMemoryProperties2KHR")                                                 \
+    X(vkGetPhysicalDeviceQueueFamilyProperties2, VK_API_VERSION_1_1,                             \
+      "vkGetPhysicalDeviceQueueFamilyProperties2KHR")                                            \
     X(vkGetPhysicalDeviceFormatProperties2, VK_API_VERSION_1_1,                                  \
       "vkGetPhysicalDeviceFormatProperties2KHR")                                                 \
     X(vkEnumeratePhysicalDeviceGroups, VK_API_VERSION_1_1, "vkEnumeratePhysicalDeviceGroupsKHR") \
