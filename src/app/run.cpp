@@ -3,11 +3,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "app/banners.h"
 #include "sections/devices.h"
 #include "sections/extensions.h"
 #include "views/complete.h"
+#include "views/profile.h"
 #include "vulkan/commands.h"
 #include "vulkan/entry_points.h"
 #include "vulkan/instance.h"
@@ -84,12 +86,41 @@ void report_vulkan(const RunOptions& options, const VulkanLoader& loader) {
     loader.release(handle);
 }
 
+// "-profile": the instance of the complete report, and the verdict in place of the sections.
+// Whether every profile was met by some device, for the exit status.
+bool profile_supported = false;
+
+void report_profile(const VulkanLoader& loader) {
+    const ModuleHandle handle = loader.bind();
+    InstanceSetup setup;
+    const VkInstance instance = create_complete_instance(setup);
+    // The devices are queried with the version the instance was made with; the layers and
+    // groups of the instance play no part in a profile.
+    InstanceFacts facts;
+    facts.setup = setup;
+    if (instance != VK_NULL_HANDLE) {
+        bind_vulkan_commands(instance, setup);
+    }
+    profile_supported = report_profile_verdict(instance, facts);
+    release_vulkan_commands();
+    destroy_vulkan_instance(instance);
+    loader.release(handle);
+}
+
 }  // namespace
 
 const ReportStream& build_report(const RunOptions& options, const VulkanLoader& loader) {
     if (options.show_help) {
         write_help_screen();
         return text_report;
+    }
+    if (options.profile_path != nullptr) {
+        write_xml_prolog();
+        report_profile(loader);
+        write_xml_epilogue();
+        return options.format == OutputFormat::Xml    ? xml_report
+               : options.format == OutputFormat::Json ? profile_json_report
+                                                      : text_report;
     }
     if (options.header_footer) {
         write_text_header();
@@ -110,11 +141,20 @@ const ReportStream& build_report(const RunOptions& options, const VulkanLoader& 
 
 int run_brisol(int argc, const char* const* argv) {
     const RunOptions options = parse_options(argc, argv);
+    // A profile that cannot be read ends the run before Vulkan is touched.
+    const bool checking = options.profile_path != nullptr && !options.show_help;
+    std::string why;
+    if (checking && !load_profile_document(options.profile_path, why)) {
+        fprintf(stderr, "brisol: %s: %s\n",
+                *options.profile_path != '\0' ? options.profile_path : "-profile",
+                *options.profile_path != '\0' ? why.c_str() : "no file name given");
+        return 2;
+    }
     if (!print_report(build_report(options))) {
         const int error = errno;
         fprintf(stderr, "brisol: the report could not be written to standard output: %s\n",
                 error != 0 ? strerror(error) : "write error");
         return 1;
     }
-    return 0;
+    return checking && !profile_supported ? 1 : 0;
 }
