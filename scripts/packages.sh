@@ -16,6 +16,6 @@ ensure_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# What building the program needs (Python runs the table generator), and the real loader and
-# CPU driver it reports on.
-build_packages=(g++ cmake make python3 libvulkan-dev libvulkan1 mesa-vulkan-drivers)
+# What building the program needs (Python runs the table generator, nlohmann/json reads profile
+# documents), and the real loader and CPU driver it reports on.
+build_packages=(g++ cmake make python3 libvulkan-dev nlohmann-json3-dev libvulkan1 mesa-vulkan-drivers)
