@@ -14,8 +14,9 @@ extern const bool platform_enumerates_portability;
 bool enumerate_portability(bool platform_wants);
 
 // Returns VK_NULL_HANDLE when vkCreateInstance is missing (nothing written) or fails (the
-// reason written to both reports). enumerate_portability(platform_wants) decides whether the
-// instance asks for portability drivers; the application info is the same either way.
+// reason written to both reports); a success that stores a null handle is a failure.
+// enumerate_portability(platform_wants) decides whether the instance asks for portability drivers;
+// the application info is the same either way.
 VkInstance create_vulkan_instance(bool platform_wants = platform_enumerates_portability);
 
 // Destroys the instance when it exists and the loader exports vkDestroyInstance.
