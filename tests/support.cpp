@@ -135,9 +135,18 @@ void read_both(int out_fd, int err_fd, ProgramRun& run) {
 
 ProgramRun run_program(const std::string& path, const std::vector<std::string>& args,
                        const std::vector<std::string>& environment, bool nonblocking_output) {
+    // An entry given replaces the inherited one: a shell keeps the last of two, getenv the first.
     std::vector<std::string> env_strings(environment);
     for (char** entry = environ; *entry != nullptr; ++entry) {
-        env_strings.emplace_back(*entry);
+        const std::string inherited = *entry;
+        const std::string name = inherited.substr(0, inherited.find('=') + 1);
+        bool replaced = false;
+        for (const std::string& given : environment) {
+            replaced = replaced || given.rfind(name, 0) == 0;
+        }
+        if (!replaced) {
+            env_strings.push_back(inherited);
+        }
     }
     std::vector<char*> env;
     for (std::string& entry : env_strings) {
