@@ -50,6 +50,22 @@ TEST(ReportStreams, XmlEscapingOfVulkanText) {
         {"\x01\x1f\x7f", "??\x7f"},
         {"caf\xe9 \xff", "caf\xe9 \xff"},
         {"'single'", "'single'"},
+        // Valid UTF-8 of two to four bytes, at the edges of each length, becomes references.
+        {"GPU\xe2\x84\xa2 caf\xc3\xa9", "GPU&#8482; caf&#233;"},
+        {"\xc2\x80|\xdf\xbf", "&#128;|&#2047;"},
+        {"\xe0\xa0\x80|\xed\x9f\xbf|\xee\x80\x80|\xef\xbf\xbd",
+         "&#2048;|&#55295;|&#57344;|&#65533;"},
+        {"\xf0\x90\x80\x80|\xf4\x8f\xbf\xbf", "&#65536;|&#1114111;"},
+        // Anything else from 0x80 up stays as it is: overlong forms, surrogates, past U+10FFFF,
+        // U+FFFE and U+FFFF, lone continuation bytes and truncated sequences.
+        {"\xc0\xaf|\xc1\xbf|\xe0\x9f\xbf|\xf0\x8f\xbf\xbf",
+         "\xc0\xaf|\xc1\xbf|\xe0\x9f\xbf|\xf0\x8f\xbf\xbf"},
+        {"\xed\xa0\x80|\xed\xbf\xbf", "\xed\xa0\x80|\xed\xbf\xbf"},
+        {"\xf4\x90\x80\x80|\xf5\x80\x80\x80", "\xf4\x90\x80\x80|\xf5\x80\x80\x80"},
+        {"\xef\xbf\xbe|\xef\xbf\xbf", "\xef\xbf\xbe|\xef\xbf\xbf"},
+        {"\x80\xbf|\xe2\x84|\xf0\x9f\x98", "\x80\xbf|\xe2\x84|\xf0\x9f\x98"},
+        {"\xe2\x84\xa2\xe2\x84", "&#8482;\xe2\x84"},
+        {"\xc3<\xa9", "\xc3&lt;\xa9"},
     };
     for (const auto& c : cases) {
         const VulkanName name = vulkan_name(c.in, strlen(c.in) + 1);

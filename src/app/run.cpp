@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/banners.h"
+#include "app/output.h"
 #include "sections/devices.h"
 #include "sections/extensions.h"
 #include "views/complete.h"
@@ -110,8 +111,17 @@ const ReportStream& build_report(const RunOptions& options, const VulkanLoader& 
 
 int run_brisol(int argc, const char* const* argv) {
     const RunOptions options = parse_options(argc, argv);
-    if (!print_report(build_report(options))) {
-        const int error = errno;
+    // A closed standard output still gets its report built, with descriptor 1 held by standard
+    // error, so that the run and its failure are the same whatever drivers and layers do.
+    const bool held = hold_standard_output();
+    int error = errno;
+    const ReportStream& report = build_report(options);
+    const bool written = held && write_standard_output(report.data(), report.size());
+    if (held) {
+        error = errno;
+    }
+    release_standard_output();
+    if (!written) {
         fprintf(stderr, "brisol: the report could not be written to standard output: %s\n",
                 error != 0 ? strerror(error) : "write error");
         return 1;

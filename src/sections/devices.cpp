@@ -98,6 +98,11 @@ bool report_physical_devices(VkInstance instance, bool detailed, DeviceAppendix 
     append_text("\n\n# Vulkan devices: %u", count);
     append_xml("\n\n\t<vk_devices num_devices=\"%u\" >", count);
     for (uint32_t i = 0; i < count; ++i) {
+        // The count above stays the driver's; the error says the listing stops short of it.
+        if (reports_are_full()) {
+            report_error("the report reached its size limit: the remaining devices were left out");
+            break;
+        }
         report_device(i + 1, devices[i], detailed, appendix);
     }
     append_xml("\n\n\t</vk_devices>");

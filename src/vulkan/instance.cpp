@@ -74,7 +74,8 @@ VkInstance create_instance(uint32_t api_version, bool properties2, bool platform
 
     VkInstance instance = VK_NULL_HANDLE;
     const VkResult result = vulkan.vkCreateInstance(&create_info, nullptr, &instance);
-    if (result == VK_SUCCESS) {
+    // A success that hands back no instance is a failure like any other.
+    if (result == VK_SUCCESS && instance != VK_NULL_HANDLE) {
         return instance;
     }
     // Whatever a failed call stored in the handle is not ours to use.
