@@ -43,6 +43,7 @@ const std::string help_screen =
     "  -f: displays Vulkan entrypoints required by Brisol (API functions)\n"
     "  -h: this help\n"
     "  -noheaderfooter: does not output header and footer in text format\n"
+    "  -version: prints the version and exits\n"
     "\n"
     "---\n"
     "Contact: brisol@example.org\n"

@@ -33,6 +33,9 @@ RunOptions parse_options(int argc, const char* const* argv) {
         if (strstr(argument, "-h") != nullptr || strstr(argument, "-?") != nullptr) {
             options.show_help = true;
         }
+        if (strstr(argument, "-version") != nullptr) {
+            options.show_version = true;
+        }
     }
     return options;
 }
@@ -64,6 +67,10 @@ void report_vulkan(const RunOptions& options, const VulkanLoader& loader) {
 const ReportStream& build_report(const RunOptions& options, const VulkanLoader& loader) {
     if (options.show_help) {
         write_help_screen();
+        return text_report;
+    }
+    if (options.show_version) {
+        write_version_line();
         return text_report;
     }
     if (options.header_footer) {
