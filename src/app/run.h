@@ -20,8 +20,9 @@ struct RunOptions {
 // Never fails: unknown arguments are ignored.
 RunOptions parse_options(int argc, const char* const* argv);
 
-// Builds both reports, or the help screen or the version line, in memory and returns the stream to print. The loader
-// is the system's unless another is given: tests, fuzzing and benchmarks bind fakes through it.
+// Builds both reports, or the help screen or the version line, in memory and returns the stream
+// to print. The loader is the system's unless another is given: tests, fuzzing and benchmarks
+// bind fakes through it.
 const ReportStream& build_report(const RunOptions& options,
                                  const VulkanLoader& loader = system_vulkan_loader);
 
