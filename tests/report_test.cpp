@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <vulkan/vulkan.h>
 
@@ -28,6 +31,29 @@ TEST(ReportStreams, PiecesOfAnyLengthAreAppendedWhole) {
                   "\n\t\t\t\t<vk_extension name=\"" + piece + "\" spec_version=\"4294967295\" />")
             << length;
     }
+}
+
+// Pieces that skip printf, and those that fall back to it (any other conversion, a long one
+// among them), read as snprintf writes them.
+#define EXPECT_PIECE_AS_PRINTF(...)                                             \
+    do {                                                                        \
+        std::vector<char> printed(512);                                         \
+        snprintf(printed.data(), printed.size(), __VA_ARGS__);                  \
+        const StreamMark mark;                                                  \
+        append_xml(__VA_ARGS__);                                                \
+        EXPECT_EQ(mark.new_xml(), std::string(printed.data())) << #__VA_ARGS__; \
+    } while (false)
+
+TEST(ReportStreams, PiecesReadAsPrintfWritesThem) {
+    const std::string long_name(300, 'n');
+    EXPECT_PIECE_AS_PRINTF("no conversion");
+    EXPECT_PIECE_AS_PRINTF("\n- %u/ %s (spec version: %u)", 0u, "", 4294967295u);
+    EXPECT_PIECE_AS_PRINTF("%d|%d|%d|%d", 0, -1, INT_MIN, INT_MAX);
+    EXPECT_PIECE_AS_PRINTF("%llu|%llu", 0ull, ULLONG_MAX);
+    EXPECT_PIECE_AS_PRINTF("%4X|%4X|%4X|%4X", 0u, 0xABCu, 0x10005u, 0xFFFFFFFFu);
+    EXPECT_PIECE_AS_PRINTF("%s=%f %u", "x", 16.5, 7u);
+    EXPECT_PIECE_AS_PRINTF("%s %f", long_name.c_str(), -0.125);
+    EXPECT_PIECE_AS_PRINTF("100%% %s %x", "x", 255u);
 }
 
 TEST(ReportStreams, ErrorGoesToBothStreams) {

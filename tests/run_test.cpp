@@ -48,7 +48,7 @@ const std::string instance_extensions_xml =
     "\n\t\t<vk_extension name=\"VK_KHR_display\" spec_version=\"23\" />"
     "\n\t</vk_extensions>";
 
-enum class Expect { Help, Text, TextWithoutHeader, Xml };
+enum class Expect { Help, Version, Text, TextWithoutHeader, Xml };
 
 struct OptionCase {
     std::vector<std::string> args;
@@ -73,6 +73,8 @@ std::string expected_output(const OptionCase& c) {
     switch (c.expect) {
         case Expect::Help:
             return help_screen;
+        case Expect::Version:
+            return "Brisol 0.3.0\n";
         case Expect::Text:
             return text_header + text_body + text_footer;
         case Expect::TextWithoutHeader:
@@ -105,6 +107,12 @@ TEST(Run, OptionsSelectTheReport) {
         {{"--help"}, Expect::Help, false, false},
         {{"-xml", "-h"}, Expect::Help, false, false},
         {{"-noheaderfooter", "-h"}, Expect::Help, false, false},
+        {{"-version"}, Expect::Version, false, false},
+        {{"--version"}, Expect::Version, false, false},
+        {{"-a", "-f", "-xml", "-noheaderfooter", "x-version"}, Expect::Version, true, true},
+        {{"--version", "--help"}, Expect::Help, false, false},
+        {{"-?", "-version"}, Expect::Help, false, false},
+        {{"-VERSION", "version"}, Expect::Text, false, false},
         {{"-noheaderfooter"}, Expect::TextWithoutHeader, false, false},
         {{"-noheaderfooter", "-xml"}, Expect::Xml, false, false},
         {{"-a"}, Expect::Text, true, false},
@@ -131,13 +139,13 @@ TEST(Run, OptionsSelectTheReport) {
 
 // The same run in process, as fuzzing and benchmarks make it, prints what the binary prints.
 TEST(Run, InProcessRunsMatchTheBinary) {
-    for (const char* argument : {"-a-f-xml", "-a-f", "-noheaderfooter", "-h"}) {
+    for (const char* argument : {"-a-f-xml", "-a-f", "-noheaderfooter", "-h", "--version"}) {
         const char* argv[] = {"brisol", argument};
         reset_reports();
         const std::string in_process = build_report(parse_options(2, argv), fake_vulkan_loader);
         EXPECT_EQ(in_process, run_with_fake_loader({argument}).out) << argument;
         // The XML report is built whole whichever report is printed.
-        if (!parse_options(2, argv).show_help) {
+        if (!parse_options(2, argv).show_help && !parse_options(2, argv).show_version) {
             EXPECT_EQ(xml_error(xml_report), "") << argument;
         }
     }
@@ -150,6 +158,7 @@ TEST(Run, NoArgumentsAtAllGiveTheDefaults) {
     EXPECT_FALSE(options.show_entry_points);
     EXPECT_TRUE(options.header_footer);
     EXPECT_FALSE(options.show_help);
+    EXPECT_FALSE(options.show_version);
 }
 
 // Where the program lives never changes what it prints.
@@ -252,11 +261,17 @@ TEST(Run, OutputThatCannotBeWrittenIsAnError) {
             << c.shell;
         EXPECT_EQ(run.out, "") << c.shell;
     }
-    // A reader that stops early ends the program, which does not hang.
-    const ProgramRun run = run_program("/bin/sh", {"-c", "\"$0\" -a -xml | head -c 1", BRISOL_EXE},
-                                       {"LD_LIBRARY_PATH=" FAKE_LOADER_DIR});
-    EXPECT_EQ(run.out, "<");
-    EXPECT_EQ(run.status, 0);
+    // A reader that has quit ends the program by SIGPIPE, as it ends other tools: the shell shows
+    // 141. The reader closes its end before the program starts, so the write always meets it.
+    const ProgramRun run = run_program(
+        "/bin/sh",
+        {"-c",
+         "d=$(mktemp -d) && mkfifo \"$d/f\" && { read _ <\"$d/f\"; \"$0\" -a -xml; echo $? >&2; } |"
+         " { exec <&-; echo >\"$d/f\"; }; rm -r \"$d\"",
+         BRISOL_EXE},
+        {"LD_LIBRARY_PATH=" FAKE_LOADER_DIR});
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "141\n");
 }
 
 // In process the entry-point table outlives a run: a loader that cannot be opened must leave

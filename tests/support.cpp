@@ -44,6 +44,7 @@ const std::string help_screen =
     "  -f: displays Vulkan entrypoints required by Brisol (API functions)\n"
     "  -h: this help\n"
     "  -noheaderfooter: does not output header and footer in text format\n"
+    "  -version: prints the version and exits\n"
     "  -all: complete information (everything a device tells through Vulkan 1.3)\n"
     "  -json: outputs the devices as a Vulkan Profiles JSON document\n"
     "  -profile FILE: checks whether the devices meet the Vulkan profiles in FILE\n"

@@ -43,6 +43,9 @@ RunOptions parse_options(int argc, const char* const* argv) {
         if (strstr(argument, "-h") != nullptr || strstr(argument, "-?") != nullptr) {
             options.show_help = true;
         }
+        if (strstr(argument, "-version") != nullptr) {
+            options.show_version = true;
+        }
         // The file name that follows is the user's, whatever it holds.
         if (strstr(argument, "-profile") != nullptr) {
             options.profile_path = i + 1 < argc ? argv[++i] : "";
@@ -90,6 +93,10 @@ void report_vulkan(const RunOptions& options, const VulkanLoader& loader) {
 const ReportStream& build_report(const RunOptions& options, const VulkanLoader& loader) {
     if (options.show_help) {
         write_help_screen();
+        return text_report;
+    }
+    if (options.show_version) {
+        write_version_line();
         return text_report;
     }
     if (options.header_footer) {

@@ -7,18 +7,29 @@
 #include <cstring>
 #include <vector>
 
+#include "report/plain_pieces.h"
+
 ReportStream text_report;
 ReportStream xml_report;
 
 namespace {
 
+// Pieces of plain conversions go straight into the stream; the others are formatted by vsnprintf.
 // Most pieces are short lines; only those that carry a long Vulkan name outgrow the stack area,
 // and they are formatted a second time into an area of the exact size. The format attribute
 // says the format was checked at the callers; without it clang's -Wformat-nonliteral rejects
 // the vsnprintf calls.
 BRISOL_PRINTF(2, 0) void append_piece(ReportStream& stream, const char* format, va_list args) {
-    char area[256];
+    const size_t start = stream.size();
     va_list copy;
+    va_copy(copy, args);
+    const bool plain = append_plain_piece(stream, format, copy);
+    va_end(copy);
+    if (plain) {
+        return;
+    }
+    stream.resize(start);
+    char area[256];
     va_copy(copy, args);
     const int needed = vsnprintf(area, sizeof area, format, copy);
     va_end(copy);
