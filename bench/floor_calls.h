@@ -1,10 +1,34 @@
-// The Vulkan queries of a detailed report, made through the program's entry-point table and
-// nothing else: the floor that no report can go below.
-#pragma once
+/* The Vulkan queries of a detailed report and nothing else: the floor that no report can go
+   below. Plain C, so that the floor program carries no C++ runtime; the report benchmark makes
+   the same queries through the fake driver. */
+#ifndef BRISOL_FLOOR_CALLS_H
+#define BRISOL_FLOOR_CALLS_H
 
 #include <vulkan/vulkan.h>
 
-// Lists the instance extensions, then for each device reads its properties, memory properties
-// and extensions, each list with the two-call idiom as the report reads it. Returns false, having
-// called nothing, when the instance or one of those entry points is missing.
-bool make_report_queries(VkInstance instance);
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* The room brisol gives a list, whatever count the count query answered. */
+#define FLOOR_MOST_LISTED_RECORDS 4096u
+
+/* The entry points the queries call, from the loader or from a fake. */
+struct FloorEntryPoints {
+    PFN_vkEnumerateInstanceExtensionProperties vkEnumerateInstanceExtensionProperties;
+    PFN_vkEnumeratePhysicalDevices vkEnumeratePhysicalDevices;
+    PFN_vkGetPhysicalDeviceProperties vkGetPhysicalDeviceProperties;
+    PFN_vkGetPhysicalDeviceMemoryProperties vkGetPhysicalDeviceMemoryProperties;
+    PFN_vkEnumerateDeviceExtensionProperties vkEnumerateDeviceExtensionProperties;
+};
+
+/* Lists the instance extensions, then for each device reads its properties, memory properties
+   and extensions, each list with the two-call idiom as the report reads it. Returns 0, having
+   called nothing, when the instance or one of the entry points is missing, and 1 otherwise. */
+int make_report_queries(const struct FloorEntryPoints* calls, VkInstance instance);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

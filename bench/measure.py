@@ -141,6 +141,11 @@ def targets(log_path, benchmark_path):
         extra = (floor["rss_a_kib"] - floor["rss_b_kib"]) / 1024
         line(extra <= 2, f"brisol -a -xml peak RSS over the floor's, medians: {extra:+.2f} MiB "
              "(at most +2 MiB)")
+    instructions = comparisons.get(("brisol -a -xml", "floor instructions"))
+    if instructions:
+        line(instructions["instruction_ratio"] <= 1.02,
+             f"brisol -a -xml instructions / floor's (callgrind): "
+             f"{instructions['instruction_ratio']:.4f} (at most 1.02)")
     rate = min(row[1] for row in building.values())
     line(rate >= 100e6, f"report building, slowest size: {rate / 1e6:.1f} MB/s of printed output "
          "(at least 100 MB/s)")

@@ -26,12 +26,41 @@ License: Expat
 ${brisol_licence_body}
 ")
 
+# The package's changelog, Debian's format. Its latest entry must be this version's.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/debian-changelog)
+file(STRINGS ${PROJECT_SOURCE_DIR}/cmake/debian-changelog brisol_changelog_top LIMIT_COUNT 1)
+if(NOT brisol_changelog_top MATCHES "^${PROJECT_NAME} \\(${PROJECT_VERSION}\\) ")
+  message(FATAL_ERROR "cmake/debian-changelog: the latest entry is not ${PROJECT_VERSION}: ${brisol_changelog_top}")
+endif()
+
+# Debian installs manual pages and changelogs compressed with gzip -9n (no name, no time stamp,
+# so that the same sources give the same bytes); where gzip is missing they go in as they are.
+find_program(BRISOL_GZIP gzip)
+set(brisol_man_page ${PROJECT_SOURCE_DIR}/doc/brisol.1)
+set(brisol_changelog ${PROJECT_SOURCE_DIR}/cmake/debian-changelog)
+set(brisol_changelog_name changelog)
+if(BRISOL_GZIP)
+  set(brisol_man_page ${PROJECT_BINARY_DIR}/brisol.1.gz)
+  set(brisol_changelog ${PROJECT_BINARY_DIR}/changelog.gz)
+  set(brisol_changelog_name changelog.gz)
+  add_custom_command(OUTPUT ${brisol_man_page} ${brisol_changelog}
+    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/doc/brisol.1 brisol.1
+    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/cmake/debian-changelog changelog
+    COMMAND ${BRISOL_GZIP} -9nf brisol.1 changelog
+    DEPENDS doc/brisol.1 cmake/debian-changelog
+    WORKING_DIRECTORY ${PROJECT_BINARY_DIR}
+    VERBATIM)
+  add_custom_target(brisol_compressed_docs ALL DEPENDS ${brisol_man_page} ${brisol_changelog})
+endif()
+
 install(TARGETS brisol RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES doc/brisol.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${brisol_man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES schema/brisol-report.xsd DESTINATION ${CMAKE_INSTALL_DATADIR}/brisol)
 # bash-completion loads a completion on demand from a file named after the command.
 install(FILES completions/brisol.bash
   DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME brisol)
+# A native package (its version has no Debian revision) names its changelog changelog.gz.
+install(FILES ${brisol_changelog} DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME ${brisol_changelog_name})
 install(FILES README.md LICENSE ${PROJECT_BINARY_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 set(CPACK_PACKAGE_VENDOR "The Brisol developers")

@@ -1,14 +1,23 @@
 # bash completion for brisol
 #
-# Every argument of brisol is an option, so nothing but the seven option texts is offered, never
-# a file name. The -? stays quoted: unquoted, the shell would expand it against the files in the
-# current folder.
+# Every argument of brisol is an option, so only the eight option texts are offered, except after
+# a redirection (brisol -a -xml > rep<TAB>), where the shell wants a file name. The -? stays
+# quoted: unquoted, the shell would expand it against the files in the current folder.
 
 _brisol() {
     local current=${COMP_WORDS[COMP_CWORD]}
+    local previous=
+    ((COMP_CWORD > 0)) && previous=${COMP_WORDS[COMP_CWORD - 1]}
     local option
     COMPREPLY=()
-    for option in -a -txt -xml -f -noheaderfooter -h '-?'; do
+    # A redirection operator, with or without a descriptor number: > >> < 2> &> >| and the like.
+    if [[ $previous =~ ^[0-9]*(\<|\>|\>\>|\>\||\<\>|\>\&|\<\&)$|^\&\>\>?$ ]]; then
+        # Outside a completion (a test sourcing this file), compopt has nothing to set.
+        compopt -o filenames 2>/dev/null
+        mapfile -t COMPREPLY < <(compgen -f -- "$current")
+        return
+    fi
+    for option in -a -txt -xml -f -noheaderfooter -h '-?' -version; do
         if [[ $option == "$current"* ]]; then
             COMPREPLY+=("$option")
         fi

@@ -1,23 +1,37 @@
 // The real binary against the real Vulkan loader and Mesa's CPU driver (lavapipe).
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <utility>
 
 #include "sections/limits.h"
 #include "support.h"
 
 namespace {
 
-// Runs against the machine's own loader, asking it for the CPU driver only.
-ProgramRun run_on_lavapipe(const std::vector<std::string>& args,
-                           std::vector<std::string> env = {}) {
+// The environment that asks the machine's own loader for the CPU driver only.
+std::vector<std::string> on_lavapipe(std::vector<std::string> env) {
     env.push_back("VK_DRIVER_FILES=" LAVAPIPE_ICD);
     env.push_back("VK_ICD_FILENAMES=" LAVAPIPE_ICD);
     // Mesa leaves one allocation behind and is unloaded before a sanitizer's leak check, which
     // then cannot name or suppress it. Other sanitizer reports still fail the run, and the
     // program's own leaks are caught by the fake-driver runs.
     env.push_back("ASAN_OPTIONS=detect_leaks=0");
-    return run_program(BRISOL_EXE, args, env);
+    return env;
+}
+
+ProgramRun run_on_lavapipe(const std::vector<std::string>& args,
+                           std::vector<std::string> env = {}) {
+    return run_program(BRISOL_EXE, args, on_lavapipe(std::move(env)));
+}
+
+std::string file_text(const std::string& path) {
+    std::ifstream file(path);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 }  // namespace
@@ -122,4 +136,51 @@ TEST(RealLoader, WithoutAnyDriver) {
     run = run_program(BRISOL_EXE, {"-a", "-xml"}, env);
     EXPECT_EQ(run.out, xml_prolog + "\n<error msg=\"" + error + "\" />" + xml_epilogue);
     EXPECT_EQ(xml_error(run.out), "");
+}
+
+// What the validation layer prints goes to standard error and the report to standard output
+// only: with report_flags the layer prints a status line (to descriptor 1 unless brisol keeps it);
+// with standard output closed, the log file the layer opens would be given descriptor 1.
+TEST(Lavapipe, TheReportOwnsStandardOutput) {
+    char made[] = "/tmp/brisol-layer-XXXXXX";
+    ASSERT_NE(mkdtemp(made), nullptr);
+    const std::string folder = made;
+    const std::string settings = folder + "/vk_layer_settings.txt";
+    const std::string log = folder + "/layer.log";
+    const std::string status_line = "Khronos Validation Layer Active";
+    const struct {
+        const char* what;
+        std::string settings;
+        const char* shell;
+        int status;
+        bool logged;  // the status line went to the log file rather than to standard error
+    } cases[] = {
+        {"status line", "", "exec \"$0\" -a -xml", 0, false},
+        {"closed output, log file", "khronos_validation.log_filename = " + log + "\n",
+         "exec \"$0\" -a -xml >&-", 1, true},
+    };
+    for (const auto& c : cases) {
+        std::ofstream(settings) << "khronos_validation.report_flags = info,warn,error\n"
+                                << c.settings;
+        const ProgramRun run =
+            run_program("/bin/sh", {"-c", c.shell, BRISOL_EXE},
+                        on_lavapipe({"VK_INSTANCE_LAYERS=VK_LAYER_KHRONOS_validation",
+                                     "VK_LAYER_SETTINGS_PATH=" + folder}));
+        const std::string logged = file_text(log);
+        EXPECT_EQ(run.status, c.status) << c.what;
+        EXPECT_EQ(count_of(c.logged ? logged : run.err, status_line), 1u) << c.what << run.err;
+        EXPECT_EQ(count_of(logged, "<brisol>"), 0u) << c.what;
+        if (c.status == 0) {
+            EXPECT_EQ(xml_error(run.out), "") << c.what;
+            EXPECT_EQ(run.out.rfind(xml_prolog, 0), 0u) << c.what;
+        } else {
+            EXPECT_EQ(run.err,
+                      "brisol: the report could not be written to standard output: Bad file "
+                      "descriptor\n")
+                << c.what;
+        }
+        unlink(log.c_str());
+    }
+    unlink(settings.c_str());
+    rmdir(folder.c_str());
 }

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <vulkan/vulkan.h>
 
@@ -30,6 +33,29 @@ TEST(ReportStreams, PiecesOfAnyLengthAreAppendedWhole) {
     }
 }
 
+// Pieces that skip printf, and those that fall back to it (any other conversion, a long one
+// among them), read as snprintf writes them.
+#define EXPECT_PIECE_AS_PRINTF(...)                                             \
+    do {                                                                        \
+        std::vector<char> printed(512);                                         \
+        snprintf(printed.data(), printed.size(), __VA_ARGS__);                  \
+        const StreamMark mark;                                                  \
+        append_xml(__VA_ARGS__);                                                \
+        EXPECT_EQ(mark.new_xml(), std::string(printed.data())) << #__VA_ARGS__; \
+    } while (false)
+
+TEST(ReportStreams, PiecesReadAsPrintfWritesThem) {
+    const std::string long_name(300, 'n');
+    EXPECT_PIECE_AS_PRINTF("no conversion");
+    EXPECT_PIECE_AS_PRINTF("\n- %u/ %s (spec version: %u)", 0u, "", 4294967295u);
+    EXPECT_PIECE_AS_PRINTF("%d|%d|%d|%d", 0, -1, INT_MIN, INT_MAX);
+    EXPECT_PIECE_AS_PRINTF("%llu|%llu", 0ull, ULLONG_MAX);
+    EXPECT_PIECE_AS_PRINTF("%4X|%4X|%4X|%4X", 0u, 0xABCu, 0x10005u, 0xFFFFFFFFu);
+    EXPECT_PIECE_AS_PRINTF("%s=%f %u", "x", 16.5, 7u);
+    EXPECT_PIECE_AS_PRINTF("%s %f", long_name.c_str(), -0.125);
+    EXPECT_PIECE_AS_PRINTF("100%% %s %x", "x", 255u);
+}
+
 TEST(ReportStreams, ErrorGoesToBothStreams) {
     const StreamMark mark;
     report_error("unable to list the device extensions");
@@ -50,6 +76,22 @@ TEST(ReportStreams, XmlEscapingOfVulkanText) {
         {"\x01\x1f\x7f", "??\x7f"},
         {"caf\xe9 \xff", "caf\xe9 \xff"},
         {"'single'", "'single'"},
+        // Valid UTF-8 of two to four bytes, at the edges of each length, becomes references.
+        {"GPU\xe2\x84\xa2 caf\xc3\xa9", "GPU&#8482; caf&#233;"},
+        {"\xc2\x80|\xdf\xbf", "&#128;|&#2047;"},
+        {"\xe0\xa0\x80|\xed\x9f\xbf|\xee\x80\x80|\xef\xbf\xbd",
+         "&#2048;|&#55295;|&#57344;|&#65533;"},
+        {"\xf0\x90\x80\x80|\xf4\x8f\xbf\xbf", "&#65536;|&#1114111;"},
+        // Anything else from 0x80 up stays as it is: overlong forms, surrogates, past U+10FFFF,
+        // U+FFFE and U+FFFF, lone continuation bytes and truncated sequences.
+        {"\xc0\xaf|\xc1\xbf|\xe0\x9f\xbf|\xf0\x8f\xbf\xbf",
+         "\xc0\xaf|\xc1\xbf|\xe0\x9f\xbf|\xf0\x8f\xbf\xbf"},
+        {"\xed\xa0\x80|\xed\xbf\xbf", "\xed\xa0\x80|\xed\xbf\xbf"},
+        {"\xf4\x90\x80\x80|\xf5\x80\x80\x80", "\xf4\x90\x80\x80|\xf5\x80\x80\x80"},
+        {"\xef\xbf\xbe|\xef\xbf\xbf", "\xef\xbf\xbe|\xef\xbf\xbf"},
+        {"\x80\xbf|\xe2\x84|\xf0\x9f\x98", "\x80\xbf|\xe2\x84|\xf0\x9f\x98"},
+        {"\xe2\x84\xa2\xe2\x84", "&#8482;\xe2\x84"},
+        {"\xc3<\xa9", "\xc3&lt;\xa9"},
     };
     for (const auto& c : cases) {
         const VulkanName name = vulkan_name(c.in, strlen(c.in) + 1);

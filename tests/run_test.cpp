@@ -48,7 +48,7 @@ const std::string instance_extensions_xml =
     "\n\t\t<vk_extension name=\"VK_KHR_display\" spec_version=\"23\" />"
     "\n\t</vk_extensions>";
 
-enum class Expect { Help, Text, TextWithoutHeader, Xml };
+enum class Expect { Help, Version, Text, TextWithoutHeader, Xml };
 
 struct OptionCase {
     std::vector<std::string> args;
@@ -73,6 +73,8 @@ std::string expected_output(const OptionCase& c) {
     switch (c.expect) {
         case Expect::Help:
             return help_screen;
+        case Expect::Version:
+            return "Brisol 0.3.0\n";
         case Expect::Text:
             return text_header + text_body + text_footer;
         case Expect::TextWithoutHeader:
@@ -105,6 +107,12 @@ TEST(Run, OptionsSelectTheReport) {
         {{"--help"}, Expect::Help, false, false},
         {{"-xml", "-h"}, Expect::Help, false, false},
         {{"-noheaderfooter", "-h"}, Expect::Help, false, false},
+        {{"-version"}, Expect::Version, false, false},
+        {{"--version"}, Expect::Version, false, false},
+        {{"-a", "-f", "-xml", "-noheaderfooter", "x-version"}, Expect::Version, true, true},
+        {{"--version", "--help"}, Expect::Help, false, false},
+        {{"-?", "-version"}, Expect::Help, false, false},
+        {{"-VERSION", "version"}, Expect::Text, false, false},
         {{"-noheaderfooter"}, Expect::TextWithoutHeader, false, false},
         {{"-noheaderfooter", "-xml"}, Expect::Xml, false, false},
         {{"-a"}, Expect::Text, true, false},
@@ -131,13 +139,13 @@ TEST(Run, OptionsSelectTheReport) {
 
 // The same run in process, as fuzzing and benchmarks make it, prints what the binary prints.
 TEST(Run, InProcessRunsMatchTheBinary) {
-    for (const char* argument : {"-a-f-xml", "-a-f", "-noheaderfooter", "-h"}) {
+    for (const char* argument : {"-a-f-xml", "-a-f", "-noheaderfooter", "-h", "--version"}) {
         const char* argv[] = {"brisol", argument};
         reset_reports();
         const std::string in_process = build_report(parse_options(2, argv), fake_vulkan_loader);
         EXPECT_EQ(in_process, run_with_fake_loader({argument}).out) << argument;
         // The XML report is built whole whichever report is printed.
-        if (!parse_options(2, argv).show_help) {
+        if (!parse_options(2, argv).show_help && !parse_options(2, argv).show_version) {
             EXPECT_EQ(xml_error(xml_report), "") << argument;
         }
     }
@@ -150,6 +158,7 @@ TEST(Run, NoArgumentsAtAllGiveTheDefaults) {
     EXPECT_FALSE(options.show_entry_points);
     EXPECT_TRUE(options.header_footer);
     EXPECT_FALSE(options.show_help);
+    EXPECT_FALSE(options.show_version);
 }
 
 // Where the program lives never changes what it prints.
@@ -233,27 +242,36 @@ TEST(Run, TwoDevicesWithAHostileName) {
 TEST(Run, OutputThatCannotBeWrittenIsAnError) {
     const struct {
         const char* shell;
+        const char* reason;
     } cases[] = {
-        {"exec \"$0\" -xml > /dev/full"},
-        {"exec \"$0\" > /dev/full"},
-        {"exec \"$0\" -h > /dev/full"},
-        {"exec \"$0\" -xml >&-"},
+        {"exec \"$0\" -xml > /dev/full", "No space left on device"},
+        {"exec \"$0\" > /dev/full", "No space left on device"},
+        {"exec \"$0\" -h > /dev/full", "No space left on device"},
+        {"exec \"$0\" -xml >&-", "Bad file descriptor"},
+        {"exec \"$0\" -h >&-", "Bad file descriptor"},
+        {"exec \"$0\" -a < /dev/null > /dev/null 1<&0", "Bad file descriptor"},
     };
     for (const auto& c : cases) {
         const ProgramRun run =
             run_program("/bin/sh", {"-c", c.shell, BRISOL_EXE},
                         {"LD_LIBRARY_PATH=" FAKE_LOADER_DIR, "FAKE_VULKAN_SCENARIO=sample"});
         EXPECT_EQ(run.status, 1) << c.shell;
-        EXPECT_EQ(count_of(run.err, "\n"), 1u) << c.shell << run.err;
-        EXPECT_EQ(run.err.rfind("brisol: the report could not be written to standard output: ", 0),
-                  0u)
-            << c.shell << run.err;
+        EXPECT_EQ(run.err, "brisol: the report could not be written to standard output: " +
+                               std::string(c.reason) + "\n")
+            << c.shell;
+        EXPECT_EQ(run.out, "") << c.shell;
     }
-    // A reader that stops early ends the program, which does not hang.
-    const ProgramRun run = run_program("/bin/sh", {"-c", "\"$0\" -a -xml | head -c 1", BRISOL_EXE},
-                                       {"LD_LIBRARY_PATH=" FAKE_LOADER_DIR});
-    EXPECT_EQ(run.out, "<");
-    EXPECT_EQ(run.status, 0);
+    // A reader that has quit ends the program by SIGPIPE, as it ends other tools: the shell shows
+    // 141. The reader closes its end before the program starts, so the write always meets it.
+    const ProgramRun run = run_program(
+        "/bin/sh",
+        {"-c",
+         "d=$(mktemp -d) && mkfifo \"$d/f\" && { read _ <\"$d/f\"; \"$0\" -a -xml; echo $? >&2; } |"
+         " { exec <&-; echo >\"$d/f\"; }; rm -r \"$d\"",
+         BRISOL_EXE},
+        {"LD_LIBRARY_PATH=" FAKE_LOADER_DIR});
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "141\n");
 }
 
 // In process the entry-point table outlives a run: a loader that cannot be opened must leave
@@ -361,4 +379,48 @@ TEST(Run, LibraryWithoutAnyOfTheExports) {
     EXPECT_EQ(xml_report, xml_prolog + replaced(entry_points_xml, "loaded=\"1\"", "loaded=\"0\"") +
                               xml_epilogue);
     EXPECT_EQ(xml_error(xml_report), "");
+}
+
+// A non-blocking standard output that is full is waited on, not cut at the pipe's 64 KiB.
+TEST(Run, NonBlockingOutputIsWaitedOn) {
+    const std::vector<std::string> env = {"LD_LIBRARY_PATH=" FAKE_LOADER_DIR,
+                                          "FAKE_VULKAN_SCENARIO=many:64:0"};
+    const ProgramRun blocking = run_program(BRISOL_EXE, {"-a", "-xml"}, env);
+    const ProgramRun nonblocking = run_program(BRISOL_EXE, {"-a", "-xml"}, env, true);
+    EXPECT_GT(blocking.out.size(), 4u * 65536);
+    EXPECT_EQ(nonblocking.err, "");
+    EXPECT_EQ(nonblocking.status, 0);
+    EXPECT_EQ(nonblocking.out.size(), blocking.out.size());
+    EXPECT_TRUE(nonblocking.out == blocking.out);
+}
+
+// 4096 devices with 4096 extensions of 255 bytes of markup each would make tens of gigabytes of
+// reports: both are cut after a device, say so, and stay complete and valid in bounded memory.
+TEST(Run, TheWholeReportIsBounded) {
+    const std::string error =
+        "the report reached its size limit: the remaining devices were left out";
+    const struct {
+        const char* option;
+        std::string end;
+    } forms[] = {
+        {"-xml", "\n\t\t</vk_device>\n<error msg=\"" + error +
+                     "\" />\n\n\t</vk_devices>\n\n</vk_instance>" + xml_epilogue},
+        {"-txt", "nonCoherentAtomSize: 64\n [ERROR] " + error + "\n" + text_footer},
+    };
+    for (const auto& form : forms) {
+        const ProgramRun run = run_with_fake_loader({"-a", form.option}, "many:4096:4096");
+        EXPECT_EQ(run.status, 0) << form.option;
+        EXPECT_EQ(run.err, "") << form.option;
+        ASSERT_GT(run.out.size(), form.end.size()) << form.option;
+        EXPECT_EQ(run.out.substr(run.out.size() - form.end.size()), form.end) << form.option;
+        EXPECT_EQ(count_of(run.out, error), 1u) << form.option;
+        EXPECT_LT(run.out.size(), 2 * most_report_bytes) << form.option;
+#if !defined(__SANITIZE_ADDRESS__)
+        // The sanitizers' shadow memory and quarantine are no part of what the program holds.
+        EXPECT_LT(run.peak_kib, 256 * 1024) << form.option;
+#endif
+        if (form.option == std::string("-xml")) {
+            EXPECT_EQ(xml_error(run.out), "");
+        }
+    }
 }

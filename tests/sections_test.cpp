@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "fake/fake_driver.h"
 #include "sections/devices.h"
@@ -478,10 +481,13 @@ TEST(Instance, CreationFailures) {
         {VK_ERROR_INITIALIZATION_FAILED, "Vulkan instance creation failed: unknown error"},
         {VK_ERROR_OUT_OF_HOST_MEMORY, "Vulkan instance creation failed: unknown error"},
         {VK_INCOMPLETE, "Vulkan instance creation failed: unknown error"},
+        // Success that hands back a null instance.
+        {VK_SUCCESS, "Vulkan instance creation failed: unknown error"},
     };
     for (const auto& c : cases) {
         install_fake_driver();
         fake.create_result = c.result;
+        fake.create_null_instance = c.result == VK_SUCCESS;
         const StreamMark mark;
         EXPECT_EQ(create_vulkan_instance(), VK_NULL_HANDLE);
         EXPECT_EQ(mark.new_text(), std::string("\n [ERROR] ") + c.message);
@@ -567,4 +573,209 @@ TEST_F(Sections, ExtremeLimitsKeepTheReportValid) {
             xml_error(xml_prolog + "\n<vk_instance>" + xml + "\n</vk_instance>" + xml_epilogue), "")
             << c.written;
     }
+}
+
+namespace {
+
+// A row's expected text and XML attributes, chosen by the member's type in the Vulkan headers
+// rather than by the program's table; every component gets a value no other one has.
+struct ExpectedRow {
+    std::string text, xml;
+};
+uint32_t next_limit_value = 0;
+
+std::string decimal(double value) {
+    char text[64];
+    snprintf(text, sizeof text, "%f", value);
+    return text;
+}
+ExpectedRow expect_limit(uint32_t& member) {
+    member = 1000 + next_limit_value++;
+    return {std::to_string(member), "x=\"" + std::to_string(member) + "\""};
+}
+ExpectedRow expect_limit(int32_t& member) {
+    member = -100 - static_cast<int32_t>(next_limit_value++);
+    const std::string bits = std::to_string(static_cast<uint32_t>(member));
+    return {bits, "x=\"" + bits + "\""};
+}
+// VkDeviceSize and size_t alike; both more than 32 bits wide.
+ExpectedRow expect_limit(uint64_t& member) {
+    member = (uint64_t{1} << 40) + next_limit_value++;
+    return {std::to_string(member), "x=\"" + std::to_string(member) + "\""};
+}
+ExpectedRow expect_limit(float& member) {
+    member = static_cast<float>(next_limit_value++) + 0.25f;
+    return {decimal(member), "x=\"" + decimal(member) + "\""};
+}
+ExpectedRow expect_limit(float (&member)[2]) {
+    const ExpectedRow x = expect_limit(member[0]);
+    const ExpectedRow y = expect_limit(member[1]);
+    return {"[" + x.text + " ; " + y.text + "]", x.xml + " y" + y.xml.substr(1)};
+}
+ExpectedRow expect_limit(uint32_t (&member)[2]) {
+    const ExpectedRow x = expect_limit(member[0]);
+    const ExpectedRow y = expect_limit(member[1]);
+    return {"[" + x.text + "; " + y.text + "]", x.xml + " y" + y.xml.substr(1)};
+}
+ExpectedRow expect_limit(uint32_t (&member)[3]) {
+    const ExpectedRow x = expect_limit(member[0]);
+    const ExpectedRow y = expect_limit(member[1]);
+    const ExpectedRow z = expect_limit(member[2]);
+    return {"[" + x.text + "; " + y.text + "; " + z.text + "]",
+            x.xml + " y" + y.xml.substr(1) + " z" + z.xml.substr(1)};
+}
+
+}  // namespace
+
+// Every row, both reports, byte for byte: a row read as another kind, from another member or a
+// pair's second value read from the first shows a value the table below does not expect.
+TEST(Limits, EveryRowInBothReports) {
+    VkPhysicalDeviceLimits limits{};
+    next_limit_value = 0;
+#define ROW(member) \
+    { #member, expect_limit(limits.member) }
+    // The members, packed, in the order of the record.
+    // clang-format off
+    const std::pair<const char*, ExpectedRow> rows[] = {
+        ROW(maxImageDimension1D), ROW(maxImageDimension2D), ROW(maxImageDimension3D),
+        ROW(maxImageDimensionCube), ROW(maxImageArrayLayers), ROW(maxTexelBufferElements),
+        ROW(maxUniformBufferRange), ROW(maxStorageBufferRange), ROW(maxPushConstantsSize),
+        ROW(maxMemoryAllocationCount), ROW(maxSamplerAllocationCount), ROW(bufferImageGranularity),
+        ROW(sparseAddressSpaceSize), ROW(maxBoundDescriptorSets),
+        ROW(maxPerStageDescriptorSamplers), ROW(maxPerStageDescriptorUniformBuffers),
+        ROW(maxPerStageDescriptorSampledImages), ROW(maxPerStageDescriptorStorageImages),
+        ROW(maxPerStageDescriptorInputAttachments), ROW(maxPerStageResources),
+        ROW(maxDescriptorSetSamplers), ROW(maxDescriptorSetUniformBuffers),
+        ROW(maxDescriptorSetUniformBuffersDynamic), ROW(maxDescriptorSetStorageBuffers),
+        ROW(maxDescriptorSetStorageBuffersDynamic), ROW(maxDescriptorSetSampledImages),
+        ROW(maxDescriptorSetStorageImages), ROW(maxDescriptorSetInputAttachments),
+        ROW(maxVertexInputAttributes), ROW(maxVertexInputBindings),
+        ROW(maxVertexInputAttributeOffset), ROW(maxVertexInputBindingStride),
+        ROW(maxVertexOutputComponents), ROW(maxTessellationGenerationLevel),
+        ROW(maxTessellationPatchSize), ROW(maxTessellationControlPerVertexInputComponents),
+        ROW(maxTessellationControlPerVertexOutputComponents),
+        ROW(maxTessellationControlPerPatchOutputComponents),
+        ROW(maxTessellationControlTotalOutputComponents),
+        ROW(maxTessellationEvaluationInputComponents),
+        ROW(maxTessellationEvaluationOutputComponents), ROW(maxGeometryShaderInvocations),
+        ROW(maxGeometryInputComponents), ROW(maxGeometryOutputComponents),
+        ROW(maxGeometryOutputVertices), ROW(maxGeometryTotalOutputComponents),
+        ROW(maxFragmentInputComponents), ROW(maxFragmentOutputAttachments),
+        ROW(maxFragmentDualSrcAttachments), ROW(maxFragmentCombinedOutputResources),
+        ROW(maxComputeSharedMemorySize), ROW(maxComputeWorkGroupCount),
+        ROW(maxComputeWorkGroupInvocations), ROW(maxComputeWorkGroupSize),
+        ROW(subPixelPrecisionBits), ROW(subTexelPrecisionBits), ROW(mipmapPrecisionBits),
+        ROW(maxDrawIndexedIndexValue), ROW(maxDrawIndirectCount), ROW(maxSamplerLodBias),
+        ROW(maxSamplerAnisotropy), ROW(maxViewports), ROW(maxViewportDimensions),
+        ROW(viewportBoundsRange), ROW(viewportSubPixelBits), ROW(minMemoryMapAlignment),
+        ROW(minTexelBufferOffsetAlignment), ROW(minUniformBufferOffsetAlignment),
+        ROW(minStorageBufferOffsetAlignment), ROW(minTexelOffset), ROW(maxTexelOffset),
+        ROW(minTexelGatherOffset), ROW(maxTexelGatherOffset), ROW(minInterpolationOffset),
+        ROW(maxInterpolationOffset), ROW(subPixelInterpolationOffsetBits), ROW(maxFramebufferWidth),
+        ROW(maxFramebufferHeight), ROW(maxFramebufferLayers), ROW(framebufferColorSampleCounts),
+        ROW(framebufferDepthSampleCounts), ROW(framebufferStencilSampleCounts),
+        ROW(framebufferNoAttachmentsSampleCounts), ROW(maxColorAttachments),
+        ROW(sampledImageColorSampleCounts), ROW(sampledImageIntegerSampleCounts),
+        ROW(sampledImageDepthSampleCounts), ROW(sampledImageStencilSampleCounts),
+        ROW(storageImageSampleCounts), ROW(maxSampleMaskWords), ROW(timestampComputeAndGraphics),
+        ROW(timestampPeriod), ROW(maxClipDistances), ROW(maxCullDistances),
+        ROW(maxCombinedClipAndCullDistances), ROW(discreteQueuePriorities), ROW(pointSizeRange),
+        ROW(lineWidthRange), ROW(pointSizeGranularity), ROW(lineWidthGranularity), ROW(strictLines),
+        ROW(standardSampleLocations), ROW(optimalBufferCopyOffsetAlignment),
+        ROW(optimalBufferCopyRowPitchAlignment), ROW(nonCoherentAtomSize),
+    };
+    // clang-format on
+#undef ROW
+    std::string text = "\n- Device limits:";
+    std::string xml = "\n\t\t\t<limits>";
+    for (const auto& row : rows) {
+        text += "\n\t" + std::string(row.first) + ": " + row.second.text;
+        xml += "\n\t\t\t\t<limit name=\"" + std::string(row.first) + "\" " + row.second.xml + " />";
+    }
+    const StreamMark mark;
+    report_device_limits(limits);
+    EXPECT_EQ(mark.new_text(), text);
+    EXPECT_EQ(mark.new_xml(), xml + "\n\t\t\t</limits>");
+}
+
+// Spec versions from 2^31 up are unsigned in both listings and both reports.
+TEST_F(Sections, SpecVersionsFromTwoToTheThirtyFirstUp) {
+    const struct {
+        bool device;
+        uint32_t spec_version;
+        std::string text, xml;
+    } cases[] = {
+        {false, 2147483648u, "\nInstance extensions: 1\n- 1/ VK_EXT_x (spec version: 2147483648)",
+         "\n\n\t<vk_extensions num_extensions=\"1\" >\n\t\t<vk_extension name=\"VK_EXT_x\" "
+         "spec_version=\"2147483648\" />\n\t</vk_extensions>"},
+        {false, UINT32_MAX, "\nInstance extensions: 1\n- 1/ VK_EXT_x (spec version: 4294967295)",
+         "\n\n\t<vk_extensions num_extensions=\"1\" >\n\t\t<vk_extension name=\"VK_EXT_x\" "
+         "spec_version=\"4294967295\" />\n\t</vk_extensions>"},
+        {true, 2147483648u, "\n- Device extensions: 1\n\t1/ VK_EXT_x (spec version: 2147483648)",
+         "\n\t\t\t<vk_extensions num_extensions=\"1\" >\n\t\t\t\t<vk_extension name=\"VK_EXT_x\" "
+         "spec_version=\"2147483648\" />\n\t\t\t</vk_extensions>"},
+        {true, UINT32_MAX, "\n- Device extensions: 1\n\t1/ VK_EXT_x (spec version: 4294967295)",
+         "\n\t\t\t<vk_extensions num_extensions=\"1\" >\n\t\t\t\t<vk_extension name=\"VK_EXT_x\" "
+         "spec_version=\"4294967295\" />\n\t\t\t</vk_extensions>"},
+    };
+    for (const auto& c : cases) {
+        install_fake_driver();
+        const StreamMark mark;
+        if (c.device) {
+            fake.devices[0].extensions = {extension("VK_EXT_x", c.spec_version)};
+            report_device_extensions(reinterpret_cast<VkPhysicalDevice>(&fake.devices[0]));
+        } else {
+            fake.instance_extensions = {extension("VK_EXT_x", c.spec_version)};
+            report_instance_extensions(instance);
+        }
+        EXPECT_EQ(mark.new_text(), c.text);
+        EXPECT_EQ(mark.new_xml(), c.xml);
+    }
+}
+
+namespace {
+
+// A locale whose decimal point is ',', made with localedef where the system has none; "" when
+// none can be had. The process is left in the "C" locale.
+std::string comma_locale() {
+    const char* const name = "de_DE.UTF-8";
+    if (setlocale(LC_ALL, name) == nullptr) {
+        static const std::string folder = [] {
+            char made[] = "/tmp/brisol-locale-XXXXXX";
+            return mkdtemp(made) != nullptr ? std::string(made) : std::string();
+        }();
+        const std::string command =
+            "localedef -i de_DE -f UTF-8 " + folder + "/" + name + " >/dev/null 2>&1";
+        if (folder.empty() || system(command.c_str()) > 1) {
+            return "";
+        }
+        setenv("LOCPATH", folder.c_str(), 1);
+    }
+    const bool comma =
+        setlocale(LC_ALL, name) != nullptr && strcmp(localeconv()->decimal_point, ",") == 0;
+    setlocale(LC_ALL, "C");
+    return comma ? name : "";
+}
+
+}  // namespace
+
+// A driver that sets a ',' locale while the instance is created changes no number.
+TEST(Locale, NumbersIgnoreTheLocaleADriverSets) {
+    const std::string locale = comma_locale();
+    if (locale.empty()) {
+        GTEST_SKIP() << "no locale with a ',' decimal point (localedef, package locales)";
+    }
+    std::string reports[2];
+    for (const bool localized : {false, true}) {
+        install_fake_driver();
+        fake.locale_on_create = localized ? locale : "";
+        const VkInstance instance = create_vulkan_instance();
+        const StreamMark mark;
+        report_physical_devices(instance, true);
+        reports[localized] = mark.new_text() + mark.new_xml();
+        EXPECT_STREQ(localeconv()->decimal_point, localized ? "," : ".");
+        setlocale(LC_ALL, "C");
+    }
+    EXPECT_NE(reports[0].find("maxSamplerLodBias\" x=\"15.000000\""), std::string::npos);
+    EXPECT_EQ(reports[1], reports[0]);
 }

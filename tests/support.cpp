@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,6 +44,7 @@ const std::string help_screen =
     "  -f: displays Vulkan entrypoints required by Brisol (API functions)\n"
     "  -h: this help\n"
     "  -noheaderfooter: does not output header and footer in text format\n"
+    "  -version: prints the version and exits\n"
     "  -all: complete information (everything a device tells through Vulkan 1.3)\n"
     "  -json: outputs the devices as a Vulkan Profiles JSON document\n"
     "  -profile FILE: checks whether the devices meet the Vulkan profiles in FILE\n"
@@ -136,10 +138,19 @@ void read_both(int out_fd, int err_fd, ProgramRun& run) {
 }  // namespace
 
 ProgramRun run_program(const std::string& path, const std::vector<std::string>& args,
-                       const std::vector<std::string>& environment) {
+                       const std::vector<std::string>& environment, bool nonblocking_output) {
+    // An entry given replaces the inherited one: a shell keeps the last of two, getenv the first.
     std::vector<std::string> env_strings(environment);
     for (char** entry = environ; *entry != nullptr; ++entry) {
-        env_strings.emplace_back(*entry);
+        const std::string inherited = *entry;
+        const std::string name = inherited.substr(0, inherited.find('=') + 1);
+        bool replaced = false;
+        for (const std::string& given : environment) {
+            replaced = replaced || given.rfind(name, 0) == 0;
+        }
+        if (!replaced) {
+            env_strings.push_back(inherited);
+        }
     }
     std::vector<char*> env;
     for (std::string& entry : env_strings) {
@@ -162,6 +173,9 @@ ProgramRun run_program(const std::string& path, const std::vector<std::string>& 
     }
     const pid_t pid = fork();
     if (pid == 0) {
+        if (nonblocking_output) {
+            fcntl(out_pipe[1], F_SETFL, O_NONBLOCK);
+        }
         dup2(out_pipe[1], 1);
         dup2(err_pipe[1], 2);
         close(out_pipe[0]);
@@ -171,9 +185,14 @@ ProgramRun run_program(const std::string& path, const std::vector<std::string>& 
     }
     close(out_pipe[1]);
     close(err_pipe[1]);
+    if (nonblocking_output) {
+        usleep(200000);
+    }
     read_both(out_pipe[0], err_pipe[0], run);
     int status = 0;
-    waitpid(pid, &status, 0);
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    run.peak_kib = usage.ru_maxrss;
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return run;
 }

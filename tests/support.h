@@ -23,12 +23,15 @@ std::string sample_devices_xml(const std::string& limits);
 struct ProgramRun {
     std::string out;
     std::string err;
-    int status = -1;  // exit status, or 128 + signal
+    int status = -1;     // exit status, or 128 + signal
+    long peak_kib = -1;  // the most memory the program held, in KiB
 };
 
-// Runs a program with extra environment entries ("NAME=value") and returns what it printed.
+// Runs a program with extra environment entries ("NAME=value") and returns what it printed. A
+// non-blocking standard output is read only after a pause, so that the program finds it full.
 ProgramRun run_program(const std::string& path, const std::vector<std::string>& args,
-                       const std::vector<std::string>& environment = {});
+                       const std::vector<std::string>& environment = {},
+                       bool nonblocking_output = false);
 
 // Runs the brisol binary against the fake loader library, in the given scenario.
 ProgramRun run_with_fake_loader(const std::vector<std::string>& args,

@@ -34,11 +34,17 @@ void write_help_screen() {
                 " (API functions)");
     append_text("\n  -h: this help");
     append_text("\n  -noheaderfooter: does not output header and footer in text format");
+    append_text("\n  -version: prints the version and exits");
     append_text("\n  -all: complete information (everything a device tells through Vulkan 1.3)");
     append_text("\n  -json: outputs the devices as a Vulkan Profiles JSON document");
     append_text("\n  -profile FILE: checks whether the devices meet the Vulkan profiles in FILE");
     append_text("\n");
     append_closing_lines_text();
+}
+
+void write_version_line() {
+    append_text("%s %d.%d.%d\n", BRISOL_DISPLAY_NAME, BRISOL_VERSION_MAJOR, BRISOL_VERSION_MINOR,
+                BRISOL_VERSION_PATCH);
 }
 
 void write_text_header() {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/banners.h"
+#include "app/output.h"
 #include "sections/devices.h"
 #include "sections/extensions.h"
 #include "views/complete.h"
@@ -43,6 +44,9 @@ RunOptions parse_options(int argc, const char* const* argv) {
         }
         if (strstr(argument, "-h") != nullptr || strstr(argument, "-?") != nullptr) {
             options.show_help = true;
+        }
+        if (strstr(argument, "-version") != nullptr) {
+            options.show_version = true;
         }
         // The file name that follows is the user's, whatever it holds.
         if (strstr(argument, "-profile") != nullptr) {
@@ -114,6 +118,10 @@ const ReportStream& build_report(const RunOptions& options, const VulkanLoader& 
         write_help_screen();
         return text_report;
     }
+    if (options.show_version) {
+        write_version_line();
+        return text_report;
+    }
     if (options.profile_path != nullptr) {
         write_xml_prolog();
         report_profile(loader);
@@ -142,7 +150,8 @@ const ReportStream& build_report(const RunOptions& options, const VulkanLoader& 
 int run_brisol(int argc, const char* const* argv) {
     const RunOptions options = parse_options(argc, argv);
     // A profile that cannot be read ends the run before Vulkan is touched.
-    const bool checking = options.profile_path != nullptr && !options.show_help;
+    const bool checking =
+        options.profile_path != nullptr && !options.show_help && !options.show_version;
     std::string why;
     if (checking && !load_profile_document(options.profile_path, why)) {
         fprintf(stderr, "brisol: %s: %s\n",
@@ -150,8 +159,17 @@ int run_brisol(int argc, const char* const* argv) {
                 *options.profile_path != '\0' ? why.c_str() : "no file name given");
         return 2;
     }
-    if (!print_report(build_report(options))) {
-        const int error = errno;
+    // A closed standard output still gets its report built, with descriptor 1 held by standard
+    // error, so that the run and its failure are the same whatever drivers and layers do.
+    const bool held = hold_standard_output();
+    int error = errno;
+    const ReportStream& report = build_report(options);
+    const bool written = held && write_standard_output(report.data(), report.size());
+    if (held) {
+        error = errno;
+    }
+    release_standard_output();
+    if (!written) {
         fprintf(stderr, "brisol: the report could not be written to standard output: %s\n",
                 error != 0 ? strerror(error) : "write error");
         return 1;

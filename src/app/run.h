@@ -13,6 +13,7 @@ struct RunOptions {
     bool show_entry_points = false;            // "-f"
     bool header_footer = true;                 // "-noheaderfooter" clears it
     bool show_help = false;                    // "-h", "-?"
+    bool show_version = false;                 // "-version"; the help screen wins over it
     // "-profile FILE": the argument after "-profile", which is not searched for options; "" when
     // "-profile" is the last argument, null when it is not given.
     const char* profile_path = nullptr;
@@ -23,8 +24,9 @@ struct RunOptions {
 // Never fails: unknown arguments are ignored.
 RunOptions parse_options(int argc, const char* const* argv);
 
-// Builds both reports, or the help screen, in memory and returns the stream to print. The loader
-// is the system's unless another is given: tests, fuzzing and benchmarks bind fakes through it.
+// Builds both reports, or the help screen or the version line, in memory and returns the stream
+// to print. The loader is the system's unless another is given: tests, fuzzing and benchmarks
+// bind fakes through it.
 const ReportStream& build_report(const RunOptions& options,
                                  const VulkanLoader& loader = system_vulkan_loader);
 

@@ -11,6 +11,7 @@
 
 #include "registry/registry.h"
 #include "vulkan/commands.h"
+#include "vulkan/lists.h"
 
 // Structures of one chain as the device filled them, each whole (sType and pNext included), in
 // memory aligned for any member.
@@ -102,18 +103,6 @@ struct InstanceFacts {
 // Reads the instance-wide facts of an instance created as setup says. Never fails as a whole:
 // each part says its own failure.
 void query_instance(VkInstance instance, const InstanceSetup& setup, InstanceFacts& facts);
-
-// How a list read by the two calls ended. Lists get room for at most list_room(count)
-// records; a fill call that claims more than that is cut to it.
-enum class ListResult { Read, CountFailed, FillFailed };
-
-// The physical devices, without the null handles a faulty fill call may leave.
-ListResult read_physical_devices(VkInstance instance, std::vector<VkPhysicalDevice>& devices);
-// The instance extensions (layer null: the implementation's and the implicit layers').
-ListResult read_instance_extensions(const char* layer,
-                                    std::vector<VkExtensionProperties>& extensions);
-ListResult read_device_extensions(VkPhysicalDevice device,
-                                  std::vector<VkExtensionProperties>& extensions);
 
 // Reads everything about one device into facts (which is reset first).
 void query_device(const InstanceFacts& instance, VkPhysicalDevice device, DeviceFacts& facts);

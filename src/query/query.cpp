@@ -3,34 +3,9 @@
 
 #include "query/facts.h"
 #include "vulkan/entry_points.h"
+#include "vulkan/lists.h"
 
 namespace {
-
-// Reads a list by the two calls: a count query, then a fill call with room for at most
-// list_room(count) records, each a copy of prototype (which carries an sType where the records
-// need one). A fill call that claims more records than it was given room for is not believed
-// past the room.
-template <typename Record, typename Fill>
-ListResult read_list(std::vector<Record>& records, const Record& prototype, Fill fill) {
-    records.clear();
-    uint32_t count = 0;
-    if (fill(&count, nullptr) != VK_SUCCESS) {
-        return ListResult::CountFailed;
-    }
-    if (count == 0) {
-        return ListResult::Read;
-    }
-    const uint32_t room = list_room(count);
-    records.assign(room, prototype);
-    count = room;
-    // VK_INCOMPLETE means the list changed between the calls: it is a failure, not retried.
-    if (fill(&count, records.data()) != VK_SUCCESS) {
-        records.clear();
-        return ListResult::FillFailed;
-    }
-    records.resize(count < room ? count : room);
-    return ListResult::Read;
-}
 
 bool listed(const std::vector<VkExtensionProperties>& extensions, const char* name) {
     for (const VkExtensionProperties& extension : extensions) {
@@ -232,63 +207,15 @@ void query_tools(DeviceFacts& facts) {
     VkPhysicalDeviceToolProperties prototype{};
     prototype.sType = VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_TOOL_PROPERTIES;
     const VkPhysicalDevice device = facts.handle;
-    if (read_list(facts.tools, prototype,
-                  [get, device](uint32_t* count, VkPhysicalDeviceToolProperties* tools) {
-                      return get(device, count, tools);
-                  }) != ListResult::Read) {
+    if (!list_read(read_list(facts.tools, prototype,
+                             [get, device](uint32_t* count, VkPhysicalDeviceToolProperties* tools) {
+                                 return get(device, count, tools);
+                             }))) {
         facts.tools_failure = "unable to read the tool properties";
     }
 }
 
 }  // namespace
-
-ListResult read_physical_devices(VkInstance instance, std::vector<VkPhysicalDevice>& devices) {
-    if (instance == VK_NULL_HANDLE || vulkan.vkEnumeratePhysicalDevices == nullptr) {
-        devices.clear();
-        return ListResult::CountFailed;
-    }
-    const ListResult result =
-        read_list(devices, VkPhysicalDevice{VK_NULL_HANDLE},
-                  [instance](uint32_t* count, VkPhysicalDevice* handles) {
-                      return vulkan.vkEnumeratePhysicalDevices(instance, count, handles);
-                  });
-    // A fill call that claims handles it never wrote leaves them null. They are no devices, and
-    // the loader would dereference them in the next call.
-    size_t kept = 0;
-    for (VkPhysicalDevice device : devices) {
-        if (device != VK_NULL_HANDLE) {
-            devices[kept++] = device;
-        }
-    }
-    devices.resize(kept);
-    return result;
-}
-
-ListResult read_instance_extensions(const char* layer,
-                                    std::vector<VkExtensionProperties>& extensions) {
-    if (vulkan.vkEnumerateInstanceExtensionProperties == nullptr) {
-        extensions.clear();
-        return ListResult::CountFailed;
-    }
-    return read_list(extensions, VkExtensionProperties{},
-                     [layer](uint32_t* count, VkExtensionProperties* properties) {
-                         return vulkan.vkEnumerateInstanceExtensionProperties(layer, count,
-                                                                              properties);
-                     });
-}
-
-ListResult read_device_extensions(VkPhysicalDevice device,
-                                  std::vector<VkExtensionProperties>& extensions) {
-    if (vulkan.vkEnumerateDeviceExtensionProperties == nullptr) {
-        extensions.clear();
-        return ListResult::CountFailed;
-    }
-    return read_list(extensions, VkExtensionProperties{},
-                     [device](uint32_t* count, VkExtensionProperties* properties) {
-                         return vulkan.vkEnumerateDeviceExtensionProperties(device, nullptr, count,
-                                                                            properties);
-                     });
-}
 
 void query_instance(VkInstance instance, const InstanceSetup& setup, InstanceFacts& facts) {
     facts = InstanceFacts{};
@@ -297,18 +224,18 @@ void query_instance(VkInstance instance, const InstanceSetup& setup, InstanceFac
     std::vector<VkLayerProperties> properties;
     if (layers == nullptr) {
         facts.layers_failure = "vkEnumerateInstanceLayerProperties is missing";
-    } else if (read_list(properties, VkLayerProperties{},
-                         [layers](uint32_t* count, VkLayerProperties* records) {
-                             return layers(count, records);
-                         }) != ListResult::Read) {
+    } else if (!list_read(read_list(properties, VkLayerProperties{},
+                                    [layers](uint32_t* count, VkLayerProperties* records) {
+                                        return layers(count, records);
+                                    }))) {
         facts.layers_failure = "unable to read the instance layers";
     }
     for (const VkLayerProperties& layer : properties) {
         LayerFacts layer_facts{layer, {}, nullptr};
         // The name is bounded and terminated before it is handed back to the loader.
         layer_facts.properties.layerName[VK_MAX_EXTENSION_NAME_SIZE - 1] = '\0';
-        if (read_instance_extensions(layer_facts.properties.layerName, layer_facts.extensions) !=
-            ListResult::Read) {
+        if (!list_read(read_instance_extensions(layer_facts.properties.layerName,
+                                                layer_facts.extensions))) {
             layer_facts.extensions_failure = "unable to read the layer's instance extensions";
         }
         facts.layers.push_back(std::move(layer_facts));
@@ -318,11 +245,11 @@ void query_instance(VkInstance instance, const InstanceSetup& setup, InstanceFac
     prototype.sType = VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_GROUP_PROPERTIES;
     if (groups == nullptr) {
         facts.groups_failure = "vkEnumeratePhysicalDeviceGroups is missing";
-    } else if (read_list(
+    } else if (!list_read(read_list(
                    facts.groups, prototype,
                    [groups, instance](uint32_t* count, VkPhysicalDeviceGroupProperties* records) {
                        return groups(instance, count, records);
-                   }) != ListResult::Read) {
+                   }))) {
         facts.groups_failure = "unable to read the device groups";
     }
 }
@@ -330,7 +257,7 @@ void query_instance(VkInstance instance, const InstanceSetup& setup, InstanceFac
 void query_device(const InstanceFacts& instance, VkPhysicalDevice device, DeviceFacts& facts) {
     facts = DeviceFacts{};
     facts.handle = device;
-    if (read_device_extensions(device, facts.extensions) != ListResult::Read) {
+    if (!list_read(read_device_extensions(device, facts.extensions))) {
         facts.extensions_failure = "unable to read the device extensions";
     }
     if (vulkan.vkGetPhysicalDeviceProperties != nullptr) {

@@ -1,23 +1,35 @@
 #include "report/report.h"
 
-#include <cerrno>
+#include <clocale>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <vector>
+
+#include "report/plain_pieces.h"
 
 ReportStream text_report;
 ReportStream xml_report;
 
 namespace {
 
+// Pieces of plain conversions go straight into the stream; the others are formatted by vsnprintf.
 // Most pieces are short lines; only those that carry a long Vulkan name outgrow the stack area,
 // and they are formatted a second time into an area of the exact size. The format attribute
 // says the format was checked at the callers; without it clang's -Wformat-nonliteral rejects
 // the vsnprintf calls.
 BRISOL_PRINTF(2, 0) void append_piece(ReportStream& stream, const char* format, va_list args) {
-    char area[256];
+    const size_t start = stream.size();
     va_list copy;
+    va_copy(copy, args);
+    const bool plain = append_plain_piece(stream, format, copy);
+    va_end(copy);
+    if (plain) {
+        return;
+    }
+    stream.resize(start);
+    char area[256];
     va_copy(copy, args);
     const int needed = vsnprintf(area, sizeof area, format, copy);
     va_end(copy);
@@ -57,16 +69,13 @@ void append_xml(const char* format, ...) {
     va_end(args);
 }
 
+bool reports_are_full() {
+    return text_report.size() > most_report_bytes || xml_report.size() > most_report_bytes;
+}
+
 void report_error(const char* message) {
     append_text("\n [ERROR] %s", message);
     append_xml("\n<error msg=\"%s\" />", message);
-}
-
-bool print_report(const ReportStream& stream) {
-    errno = 0;
-    const size_t written = fwrite(stream.data(), 1, stream.size(), stdout);
-    const bool flushed = fflush(stdout) == 0;
-    return written == stream.size() && flushed && !ferror(stdout);
 }
 
 VulkanName vulkan_name(const char* array, size_t array_size) {
@@ -76,11 +85,58 @@ VulkanName vulkan_name(const char* array, size_t array_size) {
     return name;
 }
 
+namespace {
+
+// The length of the UTF-8 sequence at in, with its code point, when it is a well-formed sequence
+// of two to four bytes (no overlong form, no surrogate, nothing past U+10FFFF) for a character
+// XML 1.0 allows (not U+FFFE or U+FFFF); 0 otherwise. Stops at the terminating NUL.
+size_t utf8_sequence(const unsigned char* in, uint32_t& code_point) {
+    const unsigned char lead = in[0];
+    size_t length = 0;
+    uint32_t least = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        least = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        least = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        least = 0x10000;
+    } else {
+        return 0;
+    }
+    code_point = lead & (0x7Fu >> length);
+    for (size_t i = 1; i < length; ++i) {
+        if ((in[i] & 0xC0) != 0x80) {
+            return 0;
+        }
+        code_point = (code_point << 6) | (in[i] & 0x3Fu);
+    }
+    const bool surrogate = code_point >= 0xD800 && code_point <= 0xDFFF;
+    if (code_point < least || code_point > 0x10FFFF || surrogate || code_point == 0xFFFE ||
+        code_point == 0xFFFF) {
+        return 0;
+    }
+    return length;
+}
+
+}  // namespace
+
 XmlText xml_escaped(const VulkanName& name) {
     XmlText escaped{};
     char* out = escaped.text;
     for (const char* in = name.text; *in != '\0'; ++in) {
         const unsigned char byte = static_cast<unsigned char>(*in);
+        uint32_t code_point = 0;
+        const size_t sequence =
+            utf8_sequence(reinterpret_cast<const unsigned char*>(in), code_point);
+        if (sequence != 0) {
+            // At most 10 bytes for at least 2: within the room of six per byte.
+            out += snprintf(out, 11, "&#%u;", static_cast<unsigned>(code_point));
+            in += sequence - 1;
+            continue;
+        }
         const char* entity = nullptr;
         switch (byte) {
             case '&':
@@ -116,4 +172,21 @@ XmlText xml_escaped(const VulkanName& name) {
         }
     }
     return escaped;
+}
+
+DecimalText decimal_text(double value) {
+    DecimalText decimal{};
+    snprintf(decimal.text, sizeof decimal.text, "%f", value);
+    // The locale's decimal point, which may be more than one byte, becomes '.'.
+    const char* point = localeconv()->decimal_point;
+    if (point == nullptr || point[0] == '\0' || strcmp(point, ".") == 0) {
+        return decimal;
+    }
+    char* at = strstr(decimal.text, point);
+    if (at != nullptr) {
+        const size_t point_length = strlen(point);
+        *at = '.';
+        memmove(at + 1, at + point_length, strlen(at + point_length) + 1);
+    }
+    return decimal;
 }

@@ -26,13 +26,18 @@ void reset_reports();
 void append_text(const char* format, ...) BRISOL_PRINTF(1, 2);
 void append_xml(const char* format, ...) BRISOL_PRINTF(1, 2);
 
+// The most bytes either report is let grow to before devices are left out. Real reports are a few
+// hundred kilobytes; a driver that claims 4096 devices with 4096 long extensions each would ask
+// for tens of gigabytes. The check comes before each device, so a report ends at most one
+// device's listing (some megabytes) past it, and both stay far inside the memory a run may use.
+constexpr size_t most_report_bytes = size_t{16} << 20;
+
+// True once either report has grown past most_report_bytes.
+bool reports_are_full();
+
 // Writes "[ERROR] message" to the text report, then an error element to the XML report.
 // Messages are fixed texts of the program, so they need no escaping.
 void report_error(const char* message);
-
-// Writes one stream to standard output and flushes it. Returns false when the stream could not
-// be written in full; errno then says why.
-bool print_report(const ReportStream& stream);
 
 // A name copied out of one of Vulkan's fixed-size character arrays. A driver may fill the array
 // without a terminating NUL, so the copy stops at the end of the array and is always terminated.
@@ -49,9 +54,18 @@ VulkanName vulkan_name(const char (&array)[N]) {
 
 // Text from Vulkan made safe for an XML attribute value: markup characters become entities,
 // tab, line feed and carriage return become character references, and the other control bytes,
-// which XML 1.0 forbids, become '?'. Bytes from 0x80 up pass as they are (the document is
-// declared ISO-8859-1). Six bytes per input byte at most.
+// which XML 1.0 forbids, become '?'. Vulkan text is UTF-8 but the document is declared
+// ISO-8859-1, so each valid UTF-8 sequence of a character XML allows becomes a decimal character
+// reference ("&#8482;"); other bytes from 0x80 up pass as they are. Six bytes per input byte at
+// most.
 struct XmlText {
     char text[sizeof(VulkanName::text) * 6];
 };
 XmlText xml_escaped(const VulkanName& name);
+
+// A floating-point value as printf's "%f" writes it in the "C" locale: a driver or layer may set
+// a locale whose decimal point is ',' for the whole process. Never fails.
+struct DecimalText {
+    char text[64];  // FLT_MAX takes 39 digits before the point
+};
+DecimalText decimal_text(double value);

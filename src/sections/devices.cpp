@@ -8,6 +8,7 @@
 #include "sections/extensions.h"
 #include "sections/limits.h"
 #include "vulkan/entry_points.h"
+#include "vulkan/lists.h"
 
 namespace {
 
@@ -79,37 +80,29 @@ bool report_physical_devices(VkInstance instance, bool detailed, DeviceAppendix 
         vulkan.vkGetPhysicalDeviceProperties == nullptr) {
         return false;
     }
-    uint32_t count = 0;
-    if (vulkan.vkEnumeratePhysicalDevices(instance, &count, nullptr) != VK_SUCCESS) {
-        report_error("unable to list the physical devices");
-        return false;
+    std::vector<VkPhysicalDevice> devices;
+    switch (read_physical_devices(instance, devices)) {
+        case ListResult::CountFailed:
+            report_error("unable to list the physical devices");
+            return false;
+        case ListResult::FillFailed:
+            // VK_INCOMPLETE means devices appeared between the calls: reported, not retried.
+            report_error("unable to read the physical devices");
+            return false;
+        case ListResult::Empty:
+            return false;
+        case ListResult::Read:
+            break;
     }
-    if (count == 0) {
-        return false;
-    }
-    const uint32_t capacity = list_room(count);
-    count = capacity;
-    std::vector<VkPhysicalDevice> devices(capacity);
-    // VK_INCOMPLETE means devices appeared between the calls: it is reported, not retried.
-    if (vulkan.vkEnumeratePhysicalDevices(instance, &count, devices.data()) != VK_SUCCESS) {
-        report_error("unable to read the physical devices");
-        return false;
-    }
-    if (count > capacity) {
-        count = capacity;
-    }
-    // A fill call that claims handles it never wrote leaves them null. They are no devices, and
-    // the loader would dereference them in the next call.
-    uint32_t listed = 0;
-    for (uint32_t i = 0; i < count; ++i) {
-        if (devices[i] != VK_NULL_HANDLE) {
-            devices[listed++] = devices[i];
-        }
-    }
-    count = listed;
+    const uint32_t count = static_cast<uint32_t>(devices.size());
     append_text("\n\n# Vulkan devices: %u", count);
     append_xml("\n\n\t<vk_devices num_devices=\"%u\" >", count);
     for (uint32_t i = 0; i < count; ++i) {
+        // The count above stays the driver's; the error says the listing stops short of it.
+        if (reports_are_full()) {
+            report_error("the report reached its size limit: the remaining devices were left out");
+            break;
+        }
         report_device(i + 1, devices[i], detailed, appendix);
     }
     append_xml("\n\n\t</vk_devices>");

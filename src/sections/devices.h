@@ -13,7 +13,8 @@ struct DeviceAppendix {
 
 // Returns true when the device list was read and the section written. False, with nothing
 // written, when the instance or an entry point is missing or no device is counted; false, with
-// an error written, when the enumeration fails.
+// an error written, when the enumeration fails. Devices past the reports' size limit are left
+// out, with an error inside the section; the result is still true.
 bool report_physical_devices(VkInstance instance, bool detailed,
                              DeviceAppendix appendix = DeviceAppendix{});
 

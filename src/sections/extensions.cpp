@@ -5,14 +5,14 @@
 
 #include "report/report.h"
 #include "vulkan/entry_points.h"
+#include "vulkan/lists.h"
 
 namespace {
 
 // The two listings share one algorithm; they differ in the command they call and in the texts
 // and indentation they write.
 struct ExtensionListing {
-    VkResult (*enumerate)(VkPhysicalDevice device, uint32_t* count,
-                          VkExtensionProperties* properties);
+    ListResult (*read)(VkPhysicalDevice device, std::vector<VkExtensionProperties>& extensions);
     const char* list_error;
     const char* read_error;
     const char* zero_count_text;
@@ -23,18 +23,12 @@ struct ExtensionListing {
     const char* close_xml_lead;
 };
 
-VkResult enumerate_instance_extensions(VkPhysicalDevice, uint32_t* count,
-                                       VkExtensionProperties* properties) {
-    return vulkan.vkEnumerateInstanceExtensionProperties(nullptr, count, properties);
-}
-
-VkResult enumerate_device_extensions(VkPhysicalDevice device, uint32_t* count,
-                                     VkExtensionProperties* properties) {
-    return vulkan.vkEnumerateDeviceExtensionProperties(device, nullptr, count, properties);
+ListResult read_instance_listing(VkPhysicalDevice, std::vector<VkExtensionProperties>& extensions) {
+    return read_instance_extensions(nullptr, extensions);
 }
 
 const ExtensionListing instance_listing = {
-    enumerate_instance_extensions,
+    read_instance_listing,
     "unable to list the instance extensions",
     "unable to read the instance extensions",
     "\n - # instance extensions : 0",
@@ -46,7 +40,7 @@ const ExtensionListing instance_listing = {
 };
 
 const ExtensionListing device_listing = {
-    enumerate_device_extensions,
+    read_device_extensions,
     "unable to list the device extensions",
     "unable to read the device extensions",
     "\n- # device extensions: 0",
@@ -58,29 +52,23 @@ const ExtensionListing device_listing = {
 };
 
 bool report_extensions(const ExtensionListing& listing, VkPhysicalDevice device) {
-    uint32_t count = 0;
-    if (listing.enumerate(device, &count, nullptr) != VK_SUCCESS) {
-        report_error(listing.list_error);
-        return false;
+    std::vector<VkExtensionProperties> extensions;
+    switch (listing.read(device, extensions)) {
+        case ListResult::CountFailed:
+            report_error(listing.list_error);
+            return false;
+        case ListResult::FillFailed:
+            report_error(listing.read_error);
+            return false;
+        case ListResult::Empty:
+            append_text("%s", listing.zero_count_text);
+            append_xml("%s<vk_extensions num_extensions=\"0\" />", listing.list_xml_lead);
+            return true;
+        case ListResult::Read:
+            break;
     }
-    if (count == 0) {
-        append_text("%s", listing.zero_count_text);
-        append_xml("%s<vk_extensions num_extensions=\"0\" />", listing.list_xml_lead);
-        return true;
-    }
-    const uint32_t capacity = list_room(count);
-    count = capacity;
-    std::vector<VkExtensionProperties> extensions(capacity);
-    // VK_INCOMPLETE means the list changed between the calls: it is reported, not retried.
-    if (listing.enumerate(device, &count, extensions.data()) != VK_SUCCESS) {
-        report_error(listing.read_error);
-        return false;
-    }
-    // A driver that claims to have filled more records than it was given room for is not
-    // believed past the room.
-    if (count > capacity) {
-        count = capacity;
-    }
+    // At most list_room records, so the count fits the 32 bits it is written as.
+    const uint32_t count = static_cast<uint32_t>(extensions.size());
     append_text("%s%u", listing.header_text, count);
     append_xml("%s<vk_extensions num_extensions=\"%u\" >", listing.list_xml_lead, count);
     for (uint32_t i = 0; i < count; ++i) {

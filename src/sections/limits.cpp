@@ -186,16 +186,16 @@ void report_limit_row(const LimitRow& row, const VkPhysicalDeviceLimits& limits)
             break;
         }
         case LimitKind::Float: {
-            const double x = read_member<float>(limits, at);
-            append_xml("\n\t\t\t\t<limit name=\"%s\" x=\"%f\" />", name, x);
-            append_text("\n\t%s: %f", name, x);
+            const DecimalText x = decimal_text(read_member<float>(limits, at));
+            append_xml("\n\t\t\t\t<limit name=\"%s\" x=\"%s\" />", name, x.text);
+            append_text("\n\t%s: %s", name, x.text);
             break;
         }
         case LimitKind::FloatPair: {
-            const double x = read_member<float>(limits, at, 0);
-            const double y = read_member<float>(limits, at, 1);
-            append_xml("\n\t\t\t\t<limit name=\"%s\" x=\"%f\" y=\"%f\" />", name, x, y);
-            append_text("\n\t%s: [%f ; %f]", name, x, y);
+            const DecimalText x = decimal_text(read_member<float>(limits, at, 0));
+            const DecimalText y = decimal_text(read_member<float>(limits, at, 1));
+            append_xml("\n\t\t\t\t<limit name=\"%s\" x=\"%s\" y=\"%s\" />", name, x.text, y.text);
+            append_text("\n\t%s: [%s ; %s]", name, x.text, y.text);
             break;
         }
         case LimitKind::UintPair: {

@@ -809,15 +809,21 @@ std::string line_of(const Unmet& unmet) {
     return line;
 }
 
-// Text of the document or of a driver, escaped as the reports escape names; in pieces of the
-// size the escaper takes.
+// Text of the document, escaped as the reports escape names from drivers; in pieces of the size
+// the escaper takes, each cut before a UTF-8 character rather than inside one.
 std::string xml_attribute(const std::string& text) {
     std::string escaped;
-    for (size_t at = 0; at < text.size(); at += 256) {
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t length = text.size() - at < 256 ? text.size() - at : 256;
+        while (at + length < text.size() && length > 252 &&
+               (static_cast<unsigned char>(text[at + length]) & 0xC0) == 0x80) {
+            --length;
+        }
         VulkanName piece{};
-        const size_t length = text.size() - at < 256 ? text.size() - at : 256;
         memcpy(piece.text, text.data() + at, length);
         escaped += xml_escaped(piece).text;
+        at += length;
     }
     return escaped;
 }

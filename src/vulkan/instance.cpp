@@ -7,6 +7,7 @@
 #include "app/product.h"
 #include "report/report.h"
 #include "vulkan/entry_points.h"
+#include "vulkan/lists.h"
 
 const bool platform_enumerates_portability = BRISOL_ENUMERATE_PORTABILITY != 0;
 
@@ -17,25 +18,12 @@ const char* const portability_extension = VK_KHR_PORTABILITY_ENUMERATION_EXTENSI
 }  // namespace
 
 bool instance_extension_listed(const char* name) {
-    if (vulkan.vkEnumerateInstanceExtensionProperties == nullptr) {
-        return false;
-    }
-    uint32_t count = 0;
-    if (vulkan.vkEnumerateInstanceExtensionProperties(nullptr, &count, nullptr) != VK_SUCCESS ||
-        count == 0) {
-        return false;
-    }
-    count = list_room(count);
-    std::vector<VkExtensionProperties> properties(count);
     // A list that grew in between answers VK_INCOMPLETE; the instance is then created as usual
     // rather than probed again.
-    if (vulkan.vkEnumerateInstanceExtensionProperties(nullptr, &count, properties.data()) !=
-        VK_SUCCESS) {
-        return false;
-    }
-    const size_t listed = count < properties.size() ? count : properties.size();
-    for (size_t i = 0; i < listed; ++i) {
-        if (strcmp(vulkan_name(properties[i].extensionName).text, name) == 0) {
+    std::vector<VkExtensionProperties> extensions;
+    read_instance_extensions(nullptr, extensions);
+    for (const VkExtensionProperties& extension : extensions) {
+        if (strcmp(vulkan_name(extension.extensionName).text, name) == 0) {
             return true;
         }
     }
@@ -86,7 +74,8 @@ VkInstance create_instance(uint32_t api_version, bool properties2, bool platform
 
     VkInstance instance = VK_NULL_HANDLE;
     const VkResult result = vulkan.vkCreateInstance(&create_info, nullptr, &instance);
-    if (result == VK_SUCCESS) {
+    // A success that hands back no instance is a failure like any other.
+    if (result == VK_SUCCESS && instance != VK_NULL_HANDLE) {
         return instance;
     }
     // Whatever a failed call stored in the handle is not ours to use.

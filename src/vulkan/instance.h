@@ -19,8 +19,9 @@ bool enumerate_portability(bool platform_wants);
 bool instance_extension_listed(const char* name);
 
 // Returns VK_NULL_HANDLE when vkCreateInstance is missing (nothing written) or fails (the
-// reason written to both reports). enumerate_portability(platform_wants) decides whether the
-// instance asks for portability drivers; the application info is the same either way.
+// reason written to both reports); a success that stores a null handle is a failure.
+// enumerate_portability(platform_wants) decides whether the instance asks for portability drivers;
+// the application info is the same either way.
 VkInstance create_vulkan_instance(bool platform_wants = platform_enumerates_portability);
 
 // The instance of the complete report: created with the lower of the loader's and the headers'

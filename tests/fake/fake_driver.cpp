@@ -1,5 +1,7 @@
 #include "fake_driver.h"
 
+#include <clocale>
+#include <cstdio>
 #include <cstring>
 
 FakeDriver fake;
@@ -38,6 +40,24 @@ VkResult fill_list(const std::vector<T>& items, uint32_t* count, T* out, VkResul
         return fill_result;
     }
     return written < items.size() ? VK_INCOMPLETE : VK_SUCCESS;
+}
+
+VkResult fill_generated_extensions(uint32_t* count, VkExtensionProperties* out) {
+    const uint32_t total = fake.generated_device_extensions;
+    if (out == nullptr) {
+        *count = total;
+        return VK_SUCCESS;
+    }
+    const uint32_t written = *count < total ? *count : total;
+    for (uint32_t i = 0; i < written; ++i) {
+        out[i] = VkExtensionProperties{};
+        memset(out[i].extensionName, '"', sizeof out[i].extensionName - 1);
+        const int length = snprintf(out[i].extensionName, 32, "VK_EXT_made_up_%u", i);
+        out[i].extensionName[length] = '"';
+        out[i].specVersion = i;
+    }
+    *count = written;
+    return written < total ? VK_INCOMPLETE : VK_SUCCESS;
 }
 
 }  // namespace
@@ -97,6 +117,13 @@ VKAPI_ATTR VkResult VKAPI_CALL fake_create_instance(const VkInstanceCreateInfo* 
     for (uint32_t i = 0; i < create_info->enabledExtensionCount; ++i) {
         fake.enabled_extensions.emplace_back(create_info->ppEnabledExtensionNames[i]);
     }
+    if (!fake.locale_on_create.empty()) {
+        setlocale(LC_ALL, fake.locale_on_create.c_str());
+    }
+    if (fake.create_null_instance) {
+        *instance = VK_NULL_HANDLE;
+        return VK_SUCCESS;
+    }
     if (fake.create_result != VK_SUCCESS) {
         // A failed call's handle must not be used; make using it visible.
         *instance = reinterpret_cast<VkInstance>(&instance_object + 1);
@@ -151,6 +178,9 @@ VKAPI_ATTR VkResult VKAPI_CALL fake_enumerate_device_extension_properties(
     const FakeDevice* device = device_of(handle);
     if (device == nullptr) {
         return VK_ERROR_INITIALIZATION_FAILED;
+    }
+    if (fake.generated_device_extensions != 0) {
+        return fill_generated_extensions(count, properties);
     }
     return fill_list(device->extensions, count, properties, device->extension_count_result,
                      device->extension_fill_result, device->extension_query_count,

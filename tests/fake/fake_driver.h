@@ -22,6 +22,13 @@ struct FakeDevice {
 
 struct FakeDriver {
     VkResult create_result = VK_SUCCESS;
+    // VK_SUCCESS with a null instance.
+    bool create_null_instance = false;
+    // When not empty, the locale vkCreateInstance sets for the whole process, as drivers may.
+    std::string locale_on_create;
+    // When not 0, every device lists that many extensions, made up as they are asked for and
+    // each with a 255-byte name of XML markup: a list no memory could hold for 4096 devices.
+    uint32_t generated_device_extensions = 0;
     std::vector<VkExtensionProperties> instance_extensions;
     VkResult instance_extension_count_result = VK_SUCCESS;
     VkResult instance_extension_fill_result = VK_SUCCESS;

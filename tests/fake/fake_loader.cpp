@@ -1,7 +1,8 @@
 // The fake driver exported under the loader's names, so that the real program can be run end to
 // end against it: build as libvulkan.so.1 and put its folder first on LD_LIBRARY_PATH.
 // FAKE_VULKAN_SCENARIO picks what it answers: "sample" (the default), "incompatible",
-// "no-devices" or "two-devices".
+// "no-devices", "two-devices" or "many:D:E" (D sample devices with E made-up extensions each).
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -20,6 +21,7 @@ void set_up_scenario() {
     reset_fake_driver();
     fake.instance_extensions = {extension("VK_KHR_surface", 25), extension("VK_KHR_display", 23)};
     const char* scenario = getenv("FAKE_VULKAN_SCENARIO");
+    unsigned devices = 0;
     if (scenario == nullptr) {
         return;
     }
@@ -36,6 +38,8 @@ void set_up_scenario() {
         second.properties.deviceID = 0xac740000u;
         second.properties.deviceType = VK_PHYSICAL_DEVICE_TYPE_CPU;
         fake.devices.push_back(second);
+    } else if (sscanf(scenario, "many:%u:%u", &devices, &fake.generated_device_extensions) == 2) {
+        fake.devices.resize(devices, sample_device());
     }
 }
 
