@@ -1,7 +1,7 @@
 # bash completion for brisol
 #
-# Every argument of brisol is an option, so only the eight option texts are offered, except after
-# a redirection (brisol -a -xml > rep<TAB>), where the shell wants a file name. The -? stays
+# Every argument of brisol is an option, so only the option texts are offered, except after a
+# redirection (brisol -a -xml > rep<TAB>) or -profile, where a file name comes. The -? stays
 # quoted: unquoted, the shell would expand it against the files in the current folder.
 
 _brisol() {
@@ -11,13 +11,13 @@ _brisol() {
     local option
     COMPREPLY=()
     # A redirection operator, with or without a descriptor number: > >> < 2> &> >| and the like.
-    if [[ $previous =~ ^[0-9]*(\<|\>|\>\>|\>\||\<\>|\>\&|\<\&)$|^\&\>\>?$ ]]; then
+    if [[ $previous =~ ^[0-9]*(\<|\>|\>\>|\>\||\<\>|\>\&|\<\&)$|^\&\>\>?$|^-profile$ ]]; then
         # Outside a completion (a test sourcing this file), compopt has nothing to set.
         compopt -o filenames 2>/dev/null
         mapfile -t COMPREPLY < <(compgen -f -- "$current")
         return
     fi
-    for option in -a -txt -xml -f -noheaderfooter -h '-?' -version; do
+    for option in -a -txt -xml -f -noheaderfooter -h '-?' -version -profile; do
         if [[ $option == "$current"* ]]; then
             COMPREPLY+=("$option")
         fi
