@@ -483,11 +483,24 @@ void check_structures(Walk& walk, const ProfileJson& block, const Source& source
     }
 }
 
-// The device being compared; null members while validating.
+// The device being compared; null while validating.
 struct Device {
     const DeviceFacts* facts;
-    const std::vector<VkExtensionProperties>* instance_extensions;
 };
+
+// The instance extensions, read the first time a profile asks for an extension the device does
+// not list: the loader reads every manifest again to answer, which would cost a run that needs
+// no instance extension as much as its device queries.
+std::vector<VkExtensionProperties> instance_extensions;
+bool instance_extensions_read = false;
+
+const std::vector<VkExtensionProperties>* instance_extension_list() {
+    if (!instance_extensions_read) {
+        read_instance_extensions(nullptr, instance_extensions);
+        instance_extensions_read = true;
+    }
+    return &instance_extensions;
+}
 
 const VkExtensionProperties* find_extension(const std::vector<VkExtensionProperties>* list,
                                             const std::string& name) {
@@ -518,7 +531,7 @@ void check_extensions(Walk& walk, const ProfileJson& block, const Device& device
         }
         const VkExtensionProperties* found = find_extension(&device.facts->extensions, item.key());
         if (found == nullptr) {
-            found = find_extension(device.instance_extensions, item.key());
+            found = find_extension(instance_extension_list(), item.key());
         }
         if (found == nullptr) {
             add_unmet(walk, where, std::to_string(version), "missing");
@@ -737,7 +750,7 @@ bool validate_document(const ProfileJson& root, std::string& why) {
     for (const auto& item : capabilities->items()) {
         std::string fault;
         Walk walk{nullptr, &fault, item.key()};
-        check_capability(walk, item.value(), Device{nullptr, nullptr});
+        check_capability(walk, item.value(), Device{nullptr});
         if (!fault.empty()) {
             why = fault;
             return false;
@@ -948,11 +961,11 @@ bool load_profile_document(const char* path, std::string& why) {
 bool report_profile_verdict(VkInstance instance, const InstanceFacts& instance_facts) {
     profile_json_report.clear();
     std::vector<VkPhysicalDevice> handles;
-    std::vector<VkExtensionProperties> instance_extensions;
     if (instance != VK_NULL_HANDLE) {
         read_physical_devices(instance, handles);
-        read_instance_extensions(nullptr, instance_extensions);
     }
+    instance_extensions.clear();
+    instance_extensions_read = false;
     std::vector<DeviceFacts> devices(handles.size());
     for (size_t d = 0; d < handles.size(); ++d) {
         query_device(instance_facts, handles[d], devices[d]);
@@ -966,8 +979,7 @@ bool report_profile_verdict(VkInstance instance, const InstanceFacts& instance_f
     for (const auto& item : document["profiles"].items()) {
         ProfileResult result{item.key(), item.value()["api-version"].get<std::string>(), {}, false};
         for (const DeviceFacts& facts : devices) {
-            result.devices.push_back(
-                check_profile(item.value(), capabilities, Device{&facts, &instance_extensions}));
+            result.devices.push_back(check_profile(item.value(), capabilities, Device{&facts}));
             result.supported = result.supported || result.devices.back().empty();
         }
         supported = supported && result.supported;
