@@ -255,6 +255,26 @@ TEST(Profile, DeviceDocumentRoundTrip) {
     }
 }
 
+// A profile that names a failing capability again and again lists 4096 unmet requirements and
+// counts the others, rather than growing without bound.
+TEST(Profile, BoundsTheUnmetLines) {
+    Json document = {{"capabilities", {{"missing", {{"extensions", {{"VK_KHR_ray_query", 1}}}}}}},
+                     {"profiles", {{"VP_X_y", {{"api-version", "1.0.0"}}}}}};
+    document["profiles"]["VP_X_y"]["capabilities"] = Json::array();
+    for (int i = 0; i < 5000; ++i) {
+        document["profiles"]["VP_X_y"]["capabilities"].push_back("missing");
+    }
+    const std::string path = write_file(scratch_folder() + "repeated.json", document.dump());
+    const ProgramRun run = check_on_lavapipe({"-profile", path});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(count_of(run.out,
+                       "\n    extension VK_KHR_ray_query: required 1, device missing "
+                       "(missing)"),
+              4096u);
+    EXPECT_EQ(run.out.substr(run.out.rfind("\n    ")),
+              "\n    904 more unmet requirements left out\n");
+}
+
 // Files that are not profiles documents end the run with status 2, one line on standard error
 // and nothing on standard output, before Vulkan is touched (no driver is offered here). The
 // position of malformed JSON is where the parser stopped: the last byte of the bad token, or the

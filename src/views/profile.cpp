@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -764,43 +765,91 @@ bool validate_document(const ProfileJson& root, std::string& why) {
     return true;
 }
 
+// The most unmet requirements listed per profile and device; the others are only counted. A real
+// profile misses a few dozen at most; a file that names one failing capability a million times
+// would otherwise make a million lines.
+constexpr size_t most_unmet_lines = 4096;
+
+struct DeviceResult {
+    std::vector<Unmet> unmet;
+    size_t left_out = 0;  // unmet requirements beyond most_unmet_lines
+};
+
+void add_line(DeviceResult& result, const Unmet& line) {
+    if (result.unmet.size() < most_unmet_lines) {
+        result.unmet.push_back(line);
+    } else {
+        ++result.left_out;
+    }
+}
+
+void add_lines(DeviceResult& result, const std::vector<Unmet>& lines, const std::string& tag) {
+    for (const Unmet& line : lines) {
+        add_line(result, line);
+        if (result.left_out == 0) {
+            result.unmet.back().capability = tag;
+        }
+    }
+}
+
+// What each capability misses on the device being checked, by name: a capability that several
+// profiles or entries name is compared once per device.
+using CapabilityLines = std::map<std::string, std::vector<Unmet>>;
+
+const std::vector<Unmet>& capability_lines(const std::string& name, const ProfileJson& capabilities,
+                                           const Device& device, CapabilityLines& known) {
+    const auto found = known.find(name);
+    if (found != known.end()) {
+        return found->second;
+    }
+    std::vector<Unmet> lines;
+    Walk walk{&lines, nullptr, ""};
+    check_capability(walk, capabilities[name], device);
+    return known.emplace(name, std::move(lines)).first->second;
+}
+
 // Every requirement of a profile against one device: the API version, then each entry of its
 // capabilities in order. An entry of alternatives is met when one alternative is; otherwise the
 // lines of every alternative are given, each tagged with its place.
-std::vector<Unmet> check_profile(const ProfileJson& profile, const ProfileJson& capabilities,
-                                 const Device& device) {
-    std::vector<Unmet> unmet;
+DeviceResult check_profile(const ProfileJson& profile, const ProfileJson& capabilities,
+                           const Device& device, CapabilityLines& known) {
+    DeviceResult result;
     uint32_t required = 0;
     parse_api_version(profile["api-version"].get_ref<const std::string&>(), required);
     const uint32_t has = device.facts->properties.apiVersion;
     // The variant bits say which API it is, not how new it is.
     if ((has & 0x1FFFFFFFu) < required) {
-        unmet.push_back({"api-version", version_text(required), version_text(has), "", false});
+        result.unmet.push_back(
+            {"api-version", version_text(required), version_text(has), "", false});
     }
     std::vector<const std::string*> names;
     for (const ProfileJson& entry : profile["capabilities"]) {
         const std::vector<const ProfileJson*> alternatives = alternatives_of(entry);
-        std::vector<Unmet> lines;
+        DeviceResult entry_result;
         bool met = false;
         for (size_t a = 0; a < alternatives.size() && !met; ++a) {
-            const size_t before = lines.size();
+            met = true;
             alternative_names(*alternatives[a], capabilities, names);
             for (const std::string* name : names) {
+                const std::vector<Unmet>& lines =
+                    capability_lines(*name, capabilities, device, known);
                 std::string tag = *name;
                 if (entry.is_array()) {
                     tag += ", alternative " + std::to_string(a + 1) + " of " +
                            std::to_string(alternatives.size());
                 }
-                Walk walk{&lines, nullptr, tag};
-                check_capability(walk, capabilities[*name], device);
+                add_lines(entry_result, lines, tag);
+                met = met && lines.empty();
             }
-            met = lines.size() == before;
         }
         if (!met) {
-            unmet.insert(unmet.end(), lines.begin(), lines.end());
+            for (const Unmet& line : entry_result.unmet) {
+                add_line(result, line);
+            }
+            result.left_out += entry_result.left_out;
         }
     }
-    return unmet;
+    return result;
 }
 
 // ---- The verdict in the three forms ----
@@ -808,8 +857,8 @@ std::vector<Unmet> check_profile(const ProfileJson& profile, const ProfileJson& 
 struct ProfileResult {
     std::string name;
     std::string api_version;
-    std::vector<std::vector<Unmet>> devices;  // per device, what it does not meet
-    bool supported;                           // by one device at least
+    std::vector<DeviceResult> devices;  // per device, what it does not meet
+    bool supported;                     // by one device at least
 };
 
 std::string line_of(const Unmet& unmet) {
@@ -854,12 +903,16 @@ void write_text(const std::vector<ProfileResult>& results,
             append_text("  no device\n");
         }
         for (size_t d = 0; d < devices.size(); ++d) {
-            const std::vector<Unmet>& unmet = result.devices[d];
+            const std::vector<Unmet>& unmet = result.devices[d].unmet;
             append_text("  Device %u, %s: %s\n", static_cast<unsigned>(d),
                         vulkan_name(devices[d].properties.deviceName).text,
                         unmet.empty() ? "supported" : "not supported");
             for (const Unmet& line : unmet) {
                 append_text("    %s\n", line_of(line).c_str());
+            }
+            if (result.devices[d].left_out != 0) {
+                append_text("    %llu more unmet requirements left out\n",
+                            static_cast<unsigned long long>(result.devices[d].left_out));
             }
         }
     }
@@ -873,11 +926,13 @@ void write_xml(const std::vector<ProfileResult>& results, const std::vector<Devi
                    xml_attribute(result.name).c_str(), result.api_version.c_str(),
                    result.supported ? 1 : 0);
         for (size_t d = 0; d < devices.size(); ++d) {
-            const std::vector<Unmet>& unmet = result.devices[d];
-            append_xml("\n\t\t<vk_profile_device index=\"%u\" name=\"%s\" supported=\"%d\">",
-                       static_cast<unsigned>(d),
-                       xml_escaped(vulkan_name(devices[d].properties.deviceName)).text,
-                       unmet.empty() ? 1 : 0);
+            const std::vector<Unmet>& unmet = result.devices[d].unmet;
+            append_xml(
+                "\n\t\t<vk_profile_device index=\"%u\" name=\"%s\" supported=\"%d\" "
+                "left_out=\"%llu\">",
+                static_cast<unsigned>(d),
+                xml_escaped(vulkan_name(devices[d].properties.deviceName)).text,
+                unmet.empty() ? 1 : 0, static_cast<unsigned long long>(result.devices[d].left_out));
             for (const Unmet& line : unmet) {
                 const std::string capability = xml_attribute(line.capability);
                 const std::string where = xml_attribute(line.where);
@@ -906,7 +961,7 @@ void write_json(const std::vector<ProfileResult>& results, const std::vector<Dev
         ProfileJson device_list = ProfileJson::array();
         for (size_t d = 0; d < devices.size(); ++d) {
             ProfileJson unmet_list = ProfileJson::array();
-            for (const Unmet& line : result.devices[d]) {
+            for (const Unmet& line : result.devices[d].unmet) {
                 ProfileJson unmet = {{"capability", line.capability}, {"where", line.where}};
                 if (line.unknown) {
                     unmet["unknown"] = true;
@@ -918,7 +973,8 @@ void write_json(const std::vector<ProfileResult>& results, const std::vector<Dev
             }
             device_list.push_back({{"index", d},
                                    {"name", vulkan_name(devices[d].properties.deviceName).text},
-                                   {"supported", result.devices[d].empty()},
+                                   {"supported", result.devices[d].unmet.empty()},
+                                   {"left_out", result.devices[d].left_out},
                                    {"unmet", std::move(unmet_list)}});
         }
         profiles.push_back({{"name", result.name},
@@ -974,13 +1030,15 @@ bool report_profile_verdict(VkInstance instance, const InstanceFacts& instance_f
         return false;
     }
     const ProfileJson& capabilities = document["capabilities"];
+    std::vector<CapabilityLines> known(devices.size());
     std::vector<ProfileResult> results;
     bool supported = true;
     for (const auto& item : document["profiles"].items()) {
         ProfileResult result{item.key(), item.value()["api-version"].get<std::string>(), {}, false};
-        for (const DeviceFacts& facts : devices) {
-            result.devices.push_back(check_profile(item.value(), capabilities, Device{&facts}));
-            result.supported = result.supported || result.devices.back().empty();
+        for (size_t d = 0; d < devices.size(); ++d) {
+            result.devices.push_back(
+                check_profile(item.value(), capabilities, Device{&devices[d]}, known[d]));
+            result.supported = result.supported || result.devices.back().unmet.empty();
         }
         supported = supported && result.supported;
         results.push_back(std::move(result));
