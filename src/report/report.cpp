@@ -57,6 +57,14 @@ void append_xml(const char* format, ...) {
     va_end(args);
 }
 
+void append_text_bytes(const char* bytes, size_t length) {
+    text_report.append(bytes, length);
+}
+
+void append_xml_bytes(const char* bytes, size_t length) {
+    xml_report.append(bytes, length);
+}
+
 void report_error(const char* message) {
     append_text("\n [ERROR] %s", message);
     append_xml("\n<error msg=\"%s\" />", message);

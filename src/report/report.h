@@ -26,6 +26,11 @@ void reset_reports();
 void append_text(const char* format, ...) BRISOL_PRINTF(1, 2);
 void append_xml(const char* format, ...) BRISOL_PRINTF(1, 2);
 
+// Appends bytes as they are: for reports of thousands of short pieces (the complete report),
+// where formatting each piece with printf would cost more than everything else.
+void append_text_bytes(const char* bytes, size_t length);
+void append_xml_bytes(const char* bytes, size_t length);
+
 // Writes "[ERROR] message" to the text report, then an error element to the XML report.
 // Messages are fixed texts of the program, so they need no escaping.
 void report_error(const char* message);
