@@ -187,8 +187,8 @@ void write_queue_families(Layout& layout, const DeviceFacts& facts) {
                  static_cast<int64_t>(facts.queue_families.size()));
     for (size_t i = 0; i < facts.queue_families.size(); ++i) {
         const QueueFamilyFacts& family = facts.queue_families[i];
-        append_text("\n\tfamily %zu:", i);
-        append_xml("\n\t\t\t\t\t<queue_family index=\"%zu\">", i);
+        append_text("\n\tfamily %u:", static_cast<unsigned>(i));
+        append_xml("\n\t\t\t\t\t<queue_family index=\"%u\">", static_cast<unsigned>(i));
         layout.text_depth = 2;
         layout.xml_depth = 6;
         write_structure(layout, queue_family_properties_info, &family.properties);
@@ -278,17 +278,17 @@ void write_layer_extensions(const LayerFacts& layer) {
         report_error(layer.extensions_failure);
         return;
     }
-    const size_t count = layer.extensions.size();
-    append_text("\n\tLayer extensions: %zu", count);
+    const unsigned count = static_cast<unsigned>(layer.extensions.size());
+    append_text("\n\tLayer extensions: %u", count);
     if (count == 0) {
         put_xml("\n\t\t\t\t<vk_extensions num_extensions=\"0\" />");
         return;
     }
-    append_xml("\n\t\t\t\t<vk_extensions num_extensions=\"%zu\" >", count);
-    for (size_t i = 0; i < count; ++i) {
+    append_xml("\n\t\t\t\t<vk_extensions num_extensions=\"%u\" >", count);
+    for (unsigned i = 0; i < count; ++i) {
         const VulkanName name = vulkan_name(layer.extensions[i].extensionName);
         const uint32_t spec_version = layer.extensions[i].specVersion;
-        append_text("\n\t\t%zu/ %s (spec version: %u)", i + 1, name.text, spec_version);
+        append_text("\n\t\t%u/ %s (spec version: %u)", i + 1, name.text, spec_version);
         append_xml("\n\t\t\t\t\t<vk_extension name=\"%s\" spec_version=\"%u\" />",
                    xml_escaped(name).text, spec_version);
     }
@@ -296,15 +296,16 @@ void write_layer_extensions(const LayerFacts& layer) {
 }
 
 void write_layers(const InstanceFacts& facts) {
-    append_text("\nInstance layers: %zu", facts.layers.size());
-    append_xml("\n\t\t<layers count=\"%zu\">", facts.layers.size());
-    for (size_t i = 0; i < facts.layers.size(); ++i) {
+    const unsigned count = static_cast<unsigned>(facts.layers.size());
+    append_text("\nInstance layers: %u", count);
+    append_xml("\n\t\t<layers count=\"%u\">", count);
+    for (unsigned i = 0; i < count; ++i) {
         const VkLayerProperties& layer = facts.layers[i].properties;
         const VulkanName name = vulkan_name(layer.layerName);
         const VulkanName description = vulkan_name(layer.description);
         char spec_version[32];
         write_version(spec_version, layer.specVersion);
-        append_text("\n- %zu/ %s (spec version: %s, implementation version: %u)\n\t%s", i + 1,
+        append_text("\n- %u/ %s (spec version: %s, implementation version: %u)\n\t%s", i + 1,
                     name.text, spec_version, layer.implementationVersion, description.text);
         append_xml("\n\t\t\t<layer name=\"%s\" spec_version=\"%s\" implementation_version=\"%u\"",
                    xml_escaped(name).text, spec_version, layer.implementationVersion);
@@ -321,10 +322,10 @@ void write_layers(const InstanceFacts& facts) {
 std::vector<VkPhysicalDevice> reported_devices;
 
 // The number the devices section gave a device (from 1), or 0 for a handle it did not report.
-size_t device_number(VkPhysicalDevice device) {
+unsigned device_number(VkPhysicalDevice device) {
     for (size_t i = 0; i < reported_devices.size(); ++i) {
         if (reported_devices[i] == device) {
-            return i + 1;
+            return static_cast<unsigned>(i + 1);
         }
     }
     return 0;
@@ -333,21 +334,22 @@ size_t device_number(VkPhysicalDevice device) {
 }  // namespace
 
 void report_complete_groups(const InstanceFacts& facts) {
-    append_text("\nDevice groups: %zu", facts.groups.size());
-    append_xml("\n\t<device_groups count=\"%zu\">", facts.groups.size());
-    for (size_t i = 0; i < facts.groups.size(); ++i) {
+    const unsigned count = static_cast<unsigned>(facts.groups.size());
+    append_text("\nDevice groups: %u", count);
+    append_xml("\n\t<device_groups count=\"%u\">", count);
+    for (unsigned i = 0; i < count; ++i) {
         const VkPhysicalDeviceGroupProperties& group = facts.groups[i];
         // The array has room for VK_MAX_DEVICE_GROUP_SIZE; a larger count is not believed.
-        const uint32_t count = group.physicalDeviceCount < VK_MAX_DEVICE_GROUP_SIZE
-                                   ? group.physicalDeviceCount
-                                   : VK_MAX_DEVICE_GROUP_SIZE;
+        const uint32_t members = group.physicalDeviceCount < VK_MAX_DEVICE_GROUP_SIZE
+                                     ? group.physicalDeviceCount
+                                     : VK_MAX_DEVICE_GROUP_SIZE;
         const unsigned subset = group.subsetAllocation != VK_FALSE ? 1 : 0;
-        append_text("\n- %zu/ subset allocation: %u, devices:", i + 1, subset);
+        append_text("\n- %u/ subset allocation: %u, devices:", i + 1, subset);
         append_xml("\n\t\t<device_group subset_allocation=\"%u\">", subset);
-        for (uint32_t d = 0; d < count; ++d) {
-            const size_t number = device_number(group.physicalDevices[d]);
-            append_text(" %zu", number);
-            append_xml("\n\t\t\t<group_device number=\"%zu\" />", number);
+        for (uint32_t d = 0; d < members; ++d) {
+            const unsigned number = device_number(group.physicalDevices[d]);
+            append_text(" %u", number);
+            append_xml("\n\t\t\t<group_device number=\"%u\" />", number);
         }
         put_xml("\n\t\t</device_group>");
     }
