@@ -5,7 +5,7 @@
 // The input is read front to back; where it ends, every further byte reads as 0, which means
 // "succeed" or "tell the truth". In order:
 //   options          bit 0 "-a", bit 1 "-f", bit 2 "-xml", bit 3 "-noheaderfooter",
-//                    bit 4 the loader library cannot be opened
+//                    bit 4 the loader library cannot be opened, bit 5 "-all"
 //   missing          bit i drops entry point i of BRISOL_VULKAN_ENTRY_POINTS
 //   result           instance creation
 //   listing          the instance extensions: count result, fill result, count query's count,
@@ -17,6 +17,16 @@
 //                    32-bit spec version
 //   per device       VkPhysicalDeviceProperties and VkPhysicalDeviceMemoryProperties byte for
 //                    byte, a listing and extensions for the device extensions
+// and, for "-all" only, after the devices:
+//   complete         a 32-bit instance version, a 16-bit mask of the complete report's commands
+//                    to drop (complete_commands), a count for the layers' fill call and one for
+//                    each device group's device count
+//   layers           a byte count, then per layer its VkLayerProperties byte for byte
+//   per device       VkPhysicalDeviceFeatures and VkFormatProperties byte for byte, a byte count
+//                    of queue families, each VkQueueFamilyProperties byte for byte, a count for
+//                    the fill call, then up to 4 chained structures: a byte (0 ends the list)
+//                    choosing one of the chained structures of the tables, and its bytes after
+//                    sType and pNext
 // A result is a byte: an index into known_results, 0xFF for the next four bytes taken as any
 // 32-bit code, anything else VK_SUCCESS. A count is a byte: 0 for the truth, 0xFD for 2^32 - 1,
 // 0xFE for 2^31, 0xFF for the next four bytes, anything else that value less one, modulo 32.
@@ -29,6 +39,7 @@
 
 #include "app/run.h"
 #include "fake/fake_driver.h"
+#include "registry/registry.h"
 #include "support.h"
 #include "vulkan/entry_points.h"
 
@@ -150,6 +161,66 @@ std::vector<VkExtensionProperties> take_extensions(Input& input) {
     return extensions;
 }
 
+// The commands the complete report asks vkGetInstanceProcAddr for, one bit each.
+const char* const complete_commands[] = {
+    "vkEnumerateInstanceVersion",
+    "vkEnumerateInstanceLayerProperties",
+    "vkEnumeratePhysicalDeviceGroups",
+    "vkGetPhysicalDeviceProperties2",
+    "vkGetPhysicalDeviceFeatures",
+    "vkGetPhysicalDeviceFeatures2",
+    "vkGetPhysicalDeviceQueueFamilyProperties",
+    "vkGetPhysicalDeviceQueueFamilyProperties2",
+    "vkGetPhysicalDeviceMemoryProperties2",
+    "vkGetPhysicalDeviceFormatProperties",
+    "vkGetPhysicalDeviceFormatProperties2",
+    "vkGetPhysicalDeviceToolProperties",
+};
+
+void take_chain(Input& input, FakeDevice& device) {
+    for (int i = 0; i < 4; ++i) {
+        const uint8_t choice = take_byte(input);
+        if (choice == 0) {
+            return;
+        }
+        const StructureInfo& info = *chained_structures[(choice - 1u) % chained_structure_count];
+        std::vector<unsigned char> structure(info.size);
+        memcpy(structure.data(), &info.stype, sizeof info.stype);
+        const size_t header = sizeof(VkBaseOutStructure);
+        const size_t length = input.left < info.size - header ? input.left : info.size - header;
+        memcpy(structure.data() + header, input.at, length);
+        input.at += length;
+        input.left -= length;
+        device.chain.push_back(std::move(structure));
+    }
+}
+
+void take_complete_answers(Input& input, FakeDriver& driver) {
+    driver.instance_version = take_u32(input);
+    const uint32_t dropped = take_byte(input) | static_cast<uint32_t>(take_byte(input)) << 8;
+    for (unsigned bit = 0; bit < sizeof complete_commands / sizeof complete_commands[0]; ++bit) {
+        if ((dropped & (1u << bit)) != 0) {
+            driver.missing_commands.emplace_back(complete_commands[bit]);
+        }
+    }
+    driver.layer_fill_count = take_count(input);
+    driver.group_device_count = take_count(input);
+    driver.layers.resize(take_byte(input) % 8);
+    for (VkLayerProperties& layer : driver.layers) {
+        take_record(input, layer);
+    }
+    for (FakeDevice& device : driver.devices) {
+        take_record(input, device.features);
+        take_record(input, device.format_properties);
+        device.queue_families.resize(take_byte(input) % 8);
+        for (VkQueueFamilyProperties& family : device.queue_families) {
+            take_record(input, family);
+        }
+        device.queue_family_fill_count = take_count(input);
+        take_chain(input, device);
+    }
+}
+
 struct RunScript {
     RunOptions options;
     bool loader_missing = false;
@@ -163,9 +234,9 @@ RunScript take_script(Input& input) {
     RunScript taken;
     const uint8_t options = take_byte(input);
     std::vector<const char*> argv = {"brisol"};
-    const char* const option_texts[] = {"-a", "-f", "-xml", "-noheaderfooter"};
-    for (unsigned bit = 0; bit < 4; ++bit) {
-        if ((options & (1u << bit)) != 0) {
+    const char* const option_texts[] = {"-a", "-f", "-xml", "-noheaderfooter", "", "-all"};
+    for (unsigned bit = 0; bit < 6; ++bit) {
+        if (bit != 4 && (options & (1u << bit)) != 0) {
             argv.push_back(option_texts[bit]);
         }
     }
@@ -196,6 +267,9 @@ RunScript take_script(Input& input) {
         device.extension_query_count = listing.query_count;
         device.extension_fill_count = listing.fill_count;
         device.extensions = take_extensions(input);
+    }
+    if (taken.options.complete) {
+        take_complete_answers(input, driver);
     }
     return taken;
 }
@@ -271,6 +345,11 @@ void check_reports(const ReportStream& printed) {
     }
     if (fake.unknown_device_calls != 0) {
         fail("a device command was given a handle the driver never gave out", xml_report);
+    }
+    // Names in the XML report are escaped, so these tags can only be the program's own.
+    if (options.complete && count_of(xml_report, "\n\t\t\t</device_details>\n\t\t</vk_device>") !=
+                                count_of(xml_report, "<vk_device ")) {
+        fail("a device of the complete report lacks its details", xml_report);
     }
     const bool destroyable = vulkan.vkDestroyInstance != nullptr;
     if (fake.instances_destroyed != (destroyable ? fake.instances_created : 0)) {

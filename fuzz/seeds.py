@@ -5,7 +5,7 @@ import os
 import random
 import struct
 
-OPT_ALL, OPT_FUNCS, OPT_XML, OPT_BARE, OPT_NO_LOADER = 1, 2, 4, 8, 16
+OPT_ALL, OPT_FUNCS, OPT_XML, OPT_BARE, OPT_NO_LOADER, OPT_COMPLETE = 1, 2, 4, 8, 16, 32
 # Indexes into known_results.
 SUCCESS, INCOMPLETE, NOT_READY, ERROR_INITIALIZATION_FAILED, ERROR_INCOMPATIBLE_DRIVER = 0, 1, 2, 8, 12
 TRUTH, ALL_ONES, TOP_BIT = 0, 0xFD, 0xFE
@@ -60,6 +60,25 @@ SAMPLE = device(properties(b"Sample Discrete GPU", 4318, 7040, (388 << 22) + (13
                 memory([8589934592, 17122000896]), items=[(b"VK_KHR_swapchain", 68)])
 INSTANCE = [(b"VK_KHR_surface", 25), (b"VK_KHR_display", 23)]
 
+def complete(version, dropped=0, layer_fill=bytes([TRUTH]), group_count=bytes([TRUTH]), layers=(),
+             devices=()):
+    """The answers of "-all": the instance's, then each device's (see complete_device)."""
+    out = struct.pack("<IH", version, dropped) + layer_fill + group_count + bytes([len(layers)])
+    for name, description in layers:
+        out += name.ljust(256, b"\0")[:256] + struct.pack("<II", 1 << 22, 1)
+        out += description.ljust(256, b"\0")[:256]
+    return out + b"".join(devices)
+
+
+def complete_device(families, fill=bytes([TRUTH]), chain=b"\0"):
+    features = struct.pack("<I", 1) * 55
+    formats = struct.pack("<III", 0, 0x1FFF, 0x80000048)
+    out = features + formats + bytes([len(families)])
+    for flags, count in families:
+        out += struct.pack("<IIIIII", flags, count, 64, 1, 1, 1)
+    return out + fill + chain
+
+
 random.seed(2026)
 SEEDS = {
     "sample-text": run(0, [SAMPLE], INSTANCE),
@@ -96,6 +115,24 @@ SEEDS = {
         [device(properties(b"Extreme", 1, 2, 3, 4, 0x80000000,
                            struct.pack("<f", 3.4028234663852886e38) * 126),
                 memory([0xFFFFFFFFFFFFFFFF] * 16))], INSTANCE),
+    "complete-sample": run(OPT_COMPLETE | OPT_XML, [SAMPLE], INSTANCE) + complete(
+        (1 << 22) | (3 << 12), layers=[(b"VK_LAYER_sample", b"A sample layer")],
+        devices=[complete_device([(7, 1)])]),
+    # A chain byte picks a structure of the tables; the bytes after it are its members.
+    "complete-hostile": run(OPT_COMPLETE | OPT_BARE, [SAMPLE, SAMPLE], INSTANCE) + complete(
+        0xFFFFFFFF, dropped=0b100000100100, layer_fill=bytes([ALL_ONES]),
+        group_count=bytes([ALL_ONES]), layers=[(b"L" * 256, b"<&>" * 90), (b"\xff", b"")],
+        devices=[complete_device([(0xFFFFFFFF, 0xFFFFFFFF)] * 3, bytes([ALL_ONES]),
+                                 bytes([1]) + bytes(random.randrange(256) for _ in range(600))
+                                 + bytes([7]) + b"\xff" * 600 + b"\0"),
+                 complete_device([], chain=b"\0")]),
+    # Floats of every sign and size, read whole by the complete report.
+    "complete-extreme-limits": run(
+        OPT_COMPLETE | OPT_XML,
+        [device(properties(b"Extreme", 1, 2, 3, 4, 0x80000000,
+                           struct.pack("<f", -3.4028234663852886e38) * 126),
+                memory([0xFFFFFFFFFFFFFFFF] * 16))], INSTANCE) + complete(
+        (1 << 22) | (3 << 12), devices=[complete_device([(1, 1)])]),
     "unwritten-handles": run(OPT_ALL | OPT_XML, [SAMPLE], INSTANCE,
                              device_listing=listing(query=count(3), fill=count(3))),
 }

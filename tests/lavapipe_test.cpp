@@ -39,7 +39,7 @@ std::string file_text(const std::string& path) {
 TEST(Lavapipe, ReportsInEveryForm) {
     const struct {
         std::vector<std::string> args;
-        bool xml, detailed, entry_points, header;
+        bool xml, detailed, entry_points, header, complete = false;
     } forms[] = {
         {{}, false, false, false, true},
         {{"-a"}, false, true, false, true},
@@ -50,6 +50,8 @@ TEST(Lavapipe, ReportsInEveryForm) {
         {{"-a", "-xml"}, true, true, false, true},
         {{"-f", "-xml"}, true, false, true, true},
         {{"-a", "-f", "-xml"}, true, true, true, true},
+        {{"-all"}, false, true, false, true, true},
+        {{"-all", "-f", "-xml"}, true, true, true, true, true},
     };
     for (const auto& form : forms) {
         const auto& args = form.args;
@@ -84,6 +86,8 @@ TEST(Lavapipe, ReportsInEveryForm) {
                       detailed ? devices * device_limit_row_count : 0)
                 << label;
             EXPECT_EQ(count_of(out, "loaded=\"1\""), entry_points ? 8u : 0u) << label;
+            EXPECT_EQ(count_of(out, "\n\t\t\t</device_details>"), form.complete ? devices : 0)
+                << label;
         } else {
             EXPECT_EQ(out.rfind(no_header ? "\n" : text_header + "\n", 0), 0u) << label;
             const std::string end = no_header ? "\n\n" : "\n" + text_footer;
@@ -99,6 +103,7 @@ TEST(Lavapipe, ReportsInEveryForm) {
             EXPECT_EQ(count_of(out, " loaded: YES") + count_of(out, " loaded:  YES"),
                       entry_points ? 8u : 0u)
                 << label;
+            EXPECT_EQ(count_of(out, "\n- Tools: "), form.complete ? devices : 0) << label;
         }
     }
 }
@@ -114,12 +119,19 @@ TEST(Lavapipe, TheValidationLayerFindsNothing) {
               std::string::npos)
         << loaded.err;
 
-    const ProgramRun run = run_on_lavapipe({"-a", "-f", "-xml"}, layer);
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err, "");
-    EXPECT_EQ(count_of(run.out, "Validation"), 0u) << run.out;
-    EXPECT_EQ(count_of(run.out, "VUID"), 0u);
-    EXPECT_EQ(xml_error(run.out), "");
+    // The complete report builds every chain the device offers; the layer checks each of them.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"-a", "-f", "-xml"}, std::vector<std::string>{"-all", "-xml"}}) {
+        const ProgramRun run = run_on_lavapipe(args, layer);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.err, "");
+        // The complete report lists the layer itself, by its description.
+        EXPECT_EQ(count_of(run.out, "Validation") - count_of(run.out, "Khronos Validation Layer"),
+                  0u)
+            << run.out;
+        EXPECT_EQ(count_of(run.out, "VUID"), 0u);
+        EXPECT_EQ(xml_error(run.out), "");
+    }
 }
 
 // The real loader on a machine without any driver: instance creation fails, and both reports

@@ -82,6 +82,9 @@ void report_vulkan(const RunOptions& options, const VulkanLoader& loader) {
         appendix = {report_complete_device, &facts};
     }
     report_physical_devices(instance, options.detailed, appendix);
+    if (appendix.write != nullptr) {
+        report_complete_groups(facts);
+    }
     release_vulkan_commands();
     if (instance != VK_NULL_HANDLE) {
         append_xml("\n</vk_instance>");

@@ -7,6 +7,11 @@
 
 namespace {
 
+// Room for the first call of the lists read in one call: most machines have fewer layers, and
+// fewer extensions per layer; devices have a few hundred extensions at most.
+constexpr uint32_t list_guess = 32;
+constexpr uint32_t device_extension_guess = 256;
+
 bool listed(const std::vector<VkExtensionProperties>& extensions, const char* name) {
     for (const VkExtensionProperties& extension : extensions) {
         if (strncmp(extension.extensionName, name, sizeof extension.extensionName) == 0) {
@@ -224,18 +229,23 @@ void query_instance(VkInstance instance, const InstanceSetup& setup, InstanceFac
     std::vector<VkLayerProperties> properties;
     if (layers == nullptr) {
         facts.layers_failure = "vkEnumerateInstanceLayerProperties is missing";
-    } else if (!list_read(read_list(properties, VkLayerProperties{},
-                                    [layers](uint32_t* count, VkLayerProperties* records) {
-                                        return layers(count, records);
-                                    }))) {
+    } else if (!list_read(read_list_at_once(properties, VkLayerProperties{}, list_guess,
+                                            [layers](uint32_t* count, VkLayerProperties* records) {
+                                                return layers(count, records);
+                                            }))) {
         facts.layers_failure = "unable to read the instance layers";
     }
     for (const VkLayerProperties& layer : properties) {
         LayerFacts layer_facts{layer, {}, nullptr};
         // The name is bounded and terminated before it is handed back to the loader.
         layer_facts.properties.layerName[VK_MAX_EXTENSION_NAME_SIZE - 1] = '\0';
-        if (!list_read(read_instance_extensions(layer_facts.properties.layerName,
-                                                layer_facts.extensions))) {
+        const char* name = layer_facts.properties.layerName;
+        if (vulkan.vkEnumerateInstanceExtensionProperties == nullptr ||
+            !list_read(read_list_at_once(
+                layer_facts.extensions, VkExtensionProperties{}, list_guess,
+                [name](uint32_t* count, VkExtensionProperties* records) {
+                    return vulkan.vkEnumerateInstanceExtensionProperties(name, count, records);
+                }))) {
             layer_facts.extensions_failure = "unable to read the layer's instance extensions";
         }
         facts.layers.push_back(std::move(layer_facts));
@@ -257,7 +267,13 @@ void query_instance(VkInstance instance, const InstanceSetup& setup, InstanceFac
 void query_device(const InstanceFacts& instance, VkPhysicalDevice device, DeviceFacts& facts) {
     facts = DeviceFacts{};
     facts.handle = device;
-    if (!list_read(read_device_extensions(device, facts.extensions))) {
+    // Read a second time (the devices section read them first), so in one call where it fits.
+    if (vulkan.vkEnumerateDeviceExtensionProperties == nullptr ||
+        !list_read(read_list_at_once(
+            facts.extensions, VkExtensionProperties{}, device_extension_guess,
+            [device](uint32_t* count, VkExtensionProperties* records) {
+                return vulkan.vkEnumerateDeviceExtensionProperties(device, nullptr, count, records);
+            }))) {
         facts.extensions_failure = "unable to read the device extensions";
     }
     if (vulkan.vkGetPhysicalDeviceProperties != nullptr) {

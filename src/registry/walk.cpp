@@ -96,7 +96,12 @@ uint64_t element_unsigned(const MemberRow& member, const unsigned char* element)
             return load<uint64_t>(element);
         case 4:
             if (member.kind == MemberKind::Float) {
-                return static_cast<uint64_t>(load<float>(element));
+                // Converting a float outside the range is undefined: it saturates instead.
+                const float value = load<float>(element);
+                if (!(value > 0.0f)) {
+                    return 0;
+                }
+                return value < 18446744073709551616.0f ? static_cast<uint64_t>(value) : UINT64_MAX;
             }
             return is_signed(member.kind) ? static_cast<uint64_t>(load<int32_t>(element))
                                           : load<uint32_t>(element);
@@ -169,11 +174,12 @@ void append_float_text(std::string& out, float value) {
 }
 
 void append_element_text(std::string& out, const MemberRow& member, const unsigned char* element) {
+    if (member.kind == MemberKind::Float) {
+        append_float_text(out, load<float>(element));
+        return;
+    }
     const uint64_t value = element_unsigned(member, element);
     switch (member.kind) {
-        case MemberKind::Float:
-            append_float_text(out, load<float>(element));
-            return;
         case MemberKind::Int32:
         case MemberKind::Int64:
             out += std::to_string(element_signed(member, element));

@@ -34,7 +34,8 @@ size_t element_size(const MemberRow& member);
 
 // An element's value, zero-extended (Bool32, the unsigned kinds, Size, Enum, Flags, Flags64,
 // Uint8, Uuid, Luid), sign-extended (Int32, Int64) or widened (Float). Any kind may be read as
-// any of the three; the value is then converted as C++ converts it.
+// any of the three; the value is then converted as C++ converts it, except that a float read as
+// unsigned saturates (negative and NaN as 0) rather than being undefined.
 uint64_t element_unsigned(const MemberRow& member, const unsigned char* element);
 int64_t element_signed(const MemberRow& member, const unsigned char* element);
 double element_float(const MemberRow& member, const unsigned char* element);

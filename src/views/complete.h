@@ -6,8 +6,12 @@
 
 #include "query/facts.h"
 
-// The loader's version, the instance layers with their extensions, the device groups.
+// The loader's version and the instance layers with their extensions.
 void report_complete_instance(const InstanceFacts& facts);
 
 // Everything else the device tells, after its own sections; context is the InstanceFacts.
 void report_complete_device(void* context, VkPhysicalDevice device);
+
+// The device groups, after the devices section: each device by the number that section gave it
+// (0 for a handle it did not report).
+void report_complete_groups(const InstanceFacts& facts);

@@ -1,10 +1,27 @@
 #include "vulkan/commands.h"
 
+#include <cstring>
+
 #include "vulkan/entry_points.h"
 
 VulkanCommands vulkan_commands;
 
 namespace {
+
+// Whether an extension's name of a command may be used on an older instance. A loader may hand
+// out a command of an instance extension that the instance did not enable, but using it is not
+// allowed: only VK_KHR_get_physical_device_properties2 is ever enabled (and only the device
+// group commands come from another instance extension). Device extensions' commands, such as
+// VK_EXT_tooling_info's, are for the devices that list them, on any instance.
+bool extension_usable(const InstanceSetup& setup, const char* extension_name) {
+    if (strcmp(extension_name, "vkEnumeratePhysicalDeviceGroupsKHR") == 0) {
+        return false;
+    }
+    if (strcmp(extension_name, "vkGetPhysicalDeviceToolPropertiesEXT") == 0) {
+        return true;
+    }
+    return setup.properties2_extension;
+}
 
 PFN_vkVoidFunction find_command(VkInstance instance, const InstanceSetup& setup,
                                 uint32_t core_version, const char* name,
@@ -15,9 +32,7 @@ PFN_vkVoidFunction find_command(VkInstance instance, const InstanceSetup& setup,
     if (setup.api_version >= core_version) {
         return vulkan.vkGetInstanceProcAddr(instance, name);
     }
-    // Only VK_KHR_get_physical_device_properties2 is ever enabled on an older instance; the
-    // other extension names are asked for all the same and are null where nothing has them.
-    if (extension_name != nullptr) {
+    if (extension_name != nullptr && extension_usable(setup, extension_name)) {
         return vulkan.vkGetInstanceProcAddr(instance, extension_name);
     }
     return nullptr;

@@ -45,6 +45,27 @@ ListResult read_list(std::vector<Record>& records, const Record& prototype, Fill
     return ListResult::Read;
 }
 
+// Reads a list in one call when it fits: a fill call with room for guess records first, and the
+// two calls of read_list only when that call answers VK_INCOMPLETE. For the lists that cost the
+// loader a scan of every layer manifest per call (the layers and their extensions), or that
+// are read a second time. A failed first call is FillFailed.
+template <typename Record, typename Fill>
+ListResult read_list_at_once(std::vector<Record>& records, const Record& prototype, uint32_t guess,
+                             Fill fill) {
+    records.assign(guess, prototype);
+    uint32_t count = guess;
+    const VkResult result = fill(&count, records.data());
+    if (result == VK_INCOMPLETE) {
+        return read_list(records, prototype, fill);
+    }
+    if (result != VK_SUCCESS) {
+        records.clear();
+        return ListResult::FillFailed;
+    }
+    records.resize(count < guess ? count : guess);
+    return records.empty() ? ListResult::Empty : ListResult::Read;
+}
+
 // The physical devices, without the null handles a faulty fill call may leave: they are no
 // devices, and the loader would dereference them in the next call.
 ListResult read_physical_devices(VkInstance instance, std::vector<VkPhysicalDevice>& devices);

@@ -97,6 +97,12 @@ FakeDevice sample_device() {
     device.memory.memoryHeaps[0].size = 8589934592ull;
     device.memory.memoryHeaps[1].size = 17122000896ull;
     device.extensions = {extension("VK_KHR_swapchain", 68)};
+    device.features.robustBufferAccess = VK_TRUE;
+    VkQueueFamilyProperties family{};
+    family.queueFlags = VK_QUEUE_GRAPHICS_BIT | VK_QUEUE_COMPUTE_BIT;
+    family.queueCount = 16;
+    device.queue_families = {family};
+    device.format_properties.bufferFeatures = VK_FORMAT_FEATURE_VERTEX_BUFFER_BIT;
     return device;
 }
 
@@ -187,6 +193,173 @@ VKAPI_ATTR VkResult VKAPI_CALL fake_enumerate_device_extension_properties(
                      device->extension_fill_count);
 }
 
-VKAPI_ATTR PFN_vkVoidFunction VKAPI_CALL fake_get_instance_proc_addr(VkInstance, const char*) {
+namespace {
+
+// Copies the fake's structures into every structure of the chain with the same sType.
+void fill_chain(const FakeDevice& device, void* head) {
+    for (auto* out = static_cast<VkBaseOutStructure*>(head); out != nullptr; out = out->pNext) {
+        for (const std::vector<unsigned char>& structure : device.chain) {
+            VkStructureType type;
+            memcpy(&type, structure.data(), sizeof type);
+            if (type == out->sType) {
+                memcpy(out + 1, structure.data() + sizeof *out, structure.size() - sizeof *out);
+            }
+        }
+    }
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL enumerate_instance_version(uint32_t* version) {
+    *version = fake.instance_version;
+    return VK_SUCCESS;
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL enumerate_layers(uint32_t* count, VkLayerProperties* layers) {
+    return fill_list(fake.layers, count, layers, VK_SUCCESS, VK_SUCCESS, -1, fake.layer_fill_count);
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL enumerate_groups(VkInstance, uint32_t* count,
+                                                VkPhysicalDeviceGroupProperties* groups) {
+    std::vector<VkPhysicalDeviceGroupProperties> all;
+    for (FakeDevice& device : fake.devices) {
+        VkPhysicalDeviceGroupProperties group{};
+        group.physicalDeviceCount =
+            fake.group_device_count >= 0 ? static_cast<uint32_t>(fake.group_device_count) : 1;
+        group.physicalDevices[0] = reinterpret_cast<VkPhysicalDevice>(&device);
+        all.push_back(group);
+    }
+    if (groups != nullptr) {  // the program's records carry its sType and pNext
+        for (size_t i = 0; i < all.size() && i < *count; ++i) {
+            all[i].sType = groups[i].sType;
+            all[i].pNext = groups[i].pNext;
+        }
+    }
+    return fill_list(all, count, groups, VK_SUCCESS, VK_SUCCESS, -1, -1);
+}
+
+VKAPI_ATTR void VKAPI_CALL get_properties2(VkPhysicalDevice handle,
+                                           VkPhysicalDeviceProperties2* properties) {
+    if (const FakeDevice* device = device_of(handle)) {
+        properties->properties = device->properties;
+        fill_chain(*device, properties->pNext);
+    }
+}
+
+VKAPI_ATTR void VKAPI_CALL get_features(VkPhysicalDevice handle,
+                                        VkPhysicalDeviceFeatures* features) {
+    if (const FakeDevice* device = device_of(handle)) {
+        *features = device->features;
+    }
+}
+
+VKAPI_ATTR void VKAPI_CALL get_features2(VkPhysicalDevice handle,
+                                         VkPhysicalDeviceFeatures2* features) {
+    if (const FakeDevice* device = device_of(handle)) {
+        features->features = device->features;
+        fill_chain(*device, features->pNext);
+    }
+}
+
+VKAPI_ATTR void VKAPI_CALL get_memory2(VkPhysicalDevice handle,
+                                       VkPhysicalDeviceMemoryProperties2* memory) {
+    if (const FakeDevice* device = device_of(handle)) {
+        memory->memoryProperties = device->memory;
+        fill_chain(*device, memory->pNext);
+    }
+}
+
+VKAPI_ATTR void VKAPI_CALL get_queue_families(VkPhysicalDevice handle, uint32_t* count,
+                                              VkQueueFamilyProperties* families) {
+    if (const FakeDevice* device = device_of(handle)) {
+        fill_list(device->queue_families, count, families, VK_SUCCESS, VK_SUCCESS, -1,
+                  device->queue_family_fill_count);
+    }
+}
+
+VKAPI_ATTR void VKAPI_CALL get_queue_families2(VkPhysicalDevice handle, uint32_t* count,
+                                               VkQueueFamilyProperties2* families) {
+    const FakeDevice* device = device_of(handle);
+    if (device == nullptr) {
+        return;
+    }
+    const size_t held = device->queue_families.size();
+    if (families == nullptr) {
+        *count = static_cast<uint32_t>(held);
+        return;
+    }
+    const uint32_t written = static_cast<uint32_t>(*count < held ? *count : held);
+    for (uint32_t i = 0; i < written; ++i) {
+        families[i].queueFamilyProperties = device->queue_families[i];
+        fill_chain(*device, families[i].pNext);
+    }
+    *count = device->queue_family_fill_count >= 0
+                 ? static_cast<uint32_t>(device->queue_family_fill_count)
+                 : written;
+}
+
+VKAPI_ATTR void VKAPI_CALL get_format_properties(VkPhysicalDevice handle, VkFormat,
+                                                 VkFormatProperties* properties) {
+    if (const FakeDevice* device = device_of(handle)) {
+        *properties = device->format_properties;
+    }
+}
+
+VKAPI_ATTR void VKAPI_CALL get_format_properties2(VkPhysicalDevice handle, VkFormat,
+                                                  VkFormatProperties2* properties) {
+    if (const FakeDevice* device = device_of(handle)) {
+        properties->formatProperties = device->format_properties;
+        fill_chain(*device, properties->pNext);
+    }
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL get_tools(VkPhysicalDevice, uint32_t* count,
+                                         VkPhysicalDeviceToolProperties*) {
+    *count = 0;
+    return VK_SUCCESS;
+}
+
+struct FakeCommand {
+    const char* name;
+    PFN_vkVoidFunction command;
+};
+
+template <typename Command>
+FakeCommand command(const char* name, Command function) {
+    return {name, reinterpret_cast<PFN_vkVoidFunction>(function)};
+}
+
+}  // namespace
+
+VKAPI_ATTR PFN_vkVoidFunction VKAPI_CALL fake_get_instance_proc_addr(VkInstance, const char* name) {
+    // Under the core name and, where there is one, the extension's.
+    const FakeCommand commands[] = {
+        command("vkEnumerateInstanceVersion", enumerate_instance_version),
+        command("vkEnumerateInstanceLayerProperties", enumerate_layers),
+        command("vkEnumeratePhysicalDeviceGroups", enumerate_groups),
+        command("vkEnumeratePhysicalDeviceGroupsKHR", enumerate_groups),
+        command("vkGetPhysicalDeviceProperties2", get_properties2),
+        command("vkGetPhysicalDeviceProperties2KHR", get_properties2),
+        command("vkGetPhysicalDeviceFeatures", get_features),
+        command("vkGetPhysicalDeviceFeatures2", get_features2),
+        command("vkGetPhysicalDeviceFeatures2KHR", get_features2),
+        command("vkGetPhysicalDeviceMemoryProperties2", get_memory2),
+        command("vkGetPhysicalDeviceMemoryProperties2KHR", get_memory2),
+        command("vkGetPhysicalDeviceQueueFamilyProperties", get_queue_families),
+        command("vkGetPhysicalDeviceQueueFamilyProperties2", get_queue_families2),
+        command("vkGetPhysicalDeviceQueueFamilyProperties2KHR", get_queue_families2),
+        command("vkGetPhysicalDeviceFormatProperties", get_format_properties),
+        command("vkGetPhysicalDeviceFormatProperties2", get_format_properties2),
+        command("vkGetPhysicalDeviceFormatProperties2KHR", get_format_properties2),
+        command("vkGetPhysicalDeviceToolProperties", get_tools),
+    };
+    for (const std::string& missing : fake.missing_commands) {
+        if (missing == name) {
+            return nullptr;
+        }
+    }
+    for (const FakeCommand& known : commands) {
+        if (strcmp(known.name, name) == 0) {
+            return known.command;
+        }
+    }
     return nullptr;
 }

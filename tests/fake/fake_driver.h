@@ -18,7 +18,22 @@ struct FakeDevice {
     int64_t extension_query_count = -1;
     // When not negative, the count the fill call reports, whatever room it was given.
     int64_t extension_fill_count = -1;
+
+    // What the complete report's commands answer. Every format has the same properties.
+    VkPhysicalDeviceFeatures features{};
+    std::vector<VkQueueFamilyProperties> queue_families;
+    int64_t queue_family_fill_count = -1;
+    VkFormatProperties format_properties{};
+    // Whole structures (see chain_structure) copied, after their sType and pNext, into the
+    // structure of the same sType wherever the program links one into a chain.
+    std::vector<std::vector<unsigned char>> chain;
 };
+
+template <typename T>
+std::vector<unsigned char> chain_structure(const T& structure) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&structure);
+    return std::vector<unsigned char>(bytes, bytes + sizeof structure);
+}
 
 struct FakeDriver {
     VkResult create_result = VK_SUCCESS;
@@ -39,6 +54,15 @@ struct FakeDriver {
     VkResult device_fill_result = VK_SUCCESS;
     int64_t device_query_count = -1;
     int64_t device_fill_count = -1;
+
+    // The complete report's instance: what vkEnumerateInstanceVersion answers, the layers, the
+    // count each device group claims (when not negative), and the commands vkGetInstanceProcAddr
+    // does not hand out (a 1.0 loader lacks vkEnumerateInstanceVersion).
+    uint32_t instance_version = VK_API_VERSION_1_3;
+    std::vector<VkLayerProperties> layers;
+    int64_t layer_fill_count = -1;
+    int64_t group_device_count = -1;
+    std::vector<std::string> missing_commands;
 
     // What the program did to the driver.
     VkInstanceCreateInfo create_info{};

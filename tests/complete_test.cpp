@@ -1,0 +1,158 @@
+// The complete report (-all) against the fake driver, for what lavapipe cannot be made to do: old
+// loaders, missing commands, hostile answers. Every run must give both reports whole, the XML
+// valid against the schema.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/run.h"
+#include "fake/fake_driver.h"
+#include "support.h"
+
+namespace {
+
+void (*arrange_fake)() = nullptr;
+int scripted_library;
+
+ModuleHandle bind_arranged_fake() {
+    install_fake_driver();
+    arrange_fake();
+    return &scripted_library;
+}
+
+void release_arranged_fake(ModuleHandle) {}
+
+const VulkanLoader arranged_loader = {bind_arranged_fake, release_arranged_fake};
+
+const char* const properties2 = "VK_KHR_get_physical_device_properties2";
+
+void old_loader_with_properties2() {
+    fake.missing_commands = {"vkEnumerateInstanceVersion"};
+    fake.instance_extensions.push_back(extension(properties2, 2));
+}
+
+void old_loader_without_properties2() {
+    fake.missing_commands = {"vkEnumerateInstanceVersion"};
+    fake.devices[0].properties.vendorID = 0x8086;
+}
+
+void every_further_command_missing() {
+    fake.devices[0].properties.apiVersion = VK_API_VERSION_1_3;
+    fake.missing_commands = {"vkEnumerateInstanceLayerProperties",
+                             "vkEnumeratePhysicalDeviceGroups",
+                             "vkGetPhysicalDeviceProperties2",
+                             "vkGetPhysicalDeviceFeatures",
+                             "vkGetPhysicalDeviceFeatures2",
+                             "vkGetPhysicalDeviceQueueFamilyProperties",
+                             "vkGetPhysicalDeviceQueueFamilyProperties2",
+                             "vkGetPhysicalDeviceMemoryProperties2",
+                             "vkGetPhysicalDeviceFormatProperties",
+                             "vkGetPhysicalDeviceFormatProperties2",
+                             "vkGetPhysicalDeviceToolProperties"};
+}
+
+void hostile_answers() {
+    FakeDevice& device = fake.devices[0];
+    device.properties.apiVersion = VK_API_VERSION_1_3;
+    VkPhysicalDeviceDriverProperties driver{};
+    driver.sType = VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_DRIVER_PROPERTIES;
+    driver.driverID = static_cast<VkDriverId>(1000);
+    memset(driver.driverName, 'N', sizeof driver.driverName);
+    strcpy(driver.driverInfo, "<&>\"");
+    device.chain = {chain_structure(driver)};
+    device.queue_families[0].queueFlags = VK_QUEUE_GRAPHICS_BIT | 0x80000000u;
+    device.queue_family_fill_count = 1000;
+    device.memory.memoryTypeCount = 1000;
+    VkLayerProperties layer{};
+    memset(layer.layerName, 'L', sizeof layer.layerName);
+    memset(layer.description, 'D', sizeof layer.description);
+    fake.layers = {layer};
+    fake.group_device_count = 1000;
+}
+
+}  // namespace
+
+TEST(CompleteReport, OldLoadersMissingCommandsAndHostileAnswers) {
+    const std::string none = "0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0";
+    const struct {
+        const char* what;
+        void (*arrange)();
+        uint32_t api_version;  // the instance's
+        std::vector<std::string> enabled, text, xml;
+    } cases[] = {
+        {"a 1.0 loader that lists properties2",
+         old_loader_with_properties2,
+         VK_API_VERSION_1_0,
+         {properties2},
+         {"\nLoader instance version: 1.0.0\nInstance API version: 1.0.0 (with " +
+              std::string(properties2) + ")",
+          "\n- Driver version: 388.13.0.0 (raw: 1627602944)",
+          "\n- Queue families: 1\n\tfamily 0:\n\t\tVkQueueFamilyProperties:\n\t\t\tqueueFlags: "
+          "VK_QUEUE_GRAPHICS_BIT | VK_QUEUE_COMPUTE_BIT\n\t\t\tqueueCount: 16\n",
+          // The groups come from another extension, which the instance did not enable.
+          "\nDevice groups: 0\n [ERROR] vkEnumeratePhysicalDeviceGroups is missing"},
+         {"properties2_extension=\"1\">", "<driver_version decoded=\"388.13.0.0\""}},
+        {"a 1.0 loader without properties2",
+         old_loader_without_properties2,
+         VK_API_VERSION_1_0,
+         {},
+         {"\n [ERROR] vkGetPhysicalDeviceProperties2 is missing",
+          "\n [ERROR] vkGetPhysicalDeviceFeatures2 is missing",
+          "\n [ERROR] vkEnumeratePhysicalDeviceGroups is missing",
+          // Intel's own encoding is Windows' only.
+          "\n- Driver version: 388.52.0 (raw: 1627602944)",
+          "\tVkPhysicalDeviceFeatures:\n\t\trobustBufferAccess: 1\n", "\t\t\tqueueCount: 16\n",
+          "\t\t\tbufferFeatures: VK_FORMAT_FEATURE_VERTEX_BUFFER_BIT\n"},
+         {"properties2_extension=\"0\">"}},
+        {"every further command missing",
+         every_further_command_missing,
+         VK_API_VERSION_1_3,
+         {},
+         {"\n [ERROR] vkEnumerateInstanceLayerProperties is missing",
+          "\n [ERROR] vkEnumeratePhysicalDeviceGroups is missing",
+          "\n [ERROR] vkGetPhysicalDeviceProperties2 is missing",
+          "\n [ERROR] vkGetPhysicalDeviceFeatures2 is missing",
+          "\n [ERROR] vkGetPhysicalDeviceQueueFamilyProperties is missing",
+          "\n [ERROR] vkGetPhysicalDeviceFormatProperties is missing",
+          "\n [ERROR] vkGetPhysicalDeviceToolProperties is missing",
+          "\tVkPhysicalDeviceProperties:\n\t\tapiVersion: 4206592\n",
+          "\tVkPhysicalDeviceMemoryProperties:\n"},
+         {"<error msg=\"vkGetPhysicalDeviceToolProperties is missing\" />"}},
+        {"hostile answers",
+         hostile_answers,
+         VK_API_VERSION_1_3,
+         {},
+         {"\n\t\tdriverID: 1000\n\t\tdriverName: " + std::string(256, 'N') + "\n\t\tdriverInfo: ",
+          "queueFlags: VK_QUEUE_GRAPHICS_BIT | 0x80000000\n", "\n- Queue families: 1\n\tfamily 0:",
+          // The name is cut to be handed back to the loader; the description is bounded.
+          "\n- 1/ " + std::string(255, 'L') +
+              " (spec version: 0.0.0, implementation version: 0)\n\t" + std::string(256, 'D') +
+              "\n",
+          "\t\tmemoryTypes[31]:\n", "\n- 1/ subset allocation: 0, devices: 1 " + none + "\n"},
+         {"<member name=\"driverInfo\" value=\"&lt;&amp;&gt;&quot;\" />",
+          "<member name=\"memoryTypes\" index=\"31\">"}},
+    };
+    for (const auto& c : cases) {
+        arrange_fake = c.arrange;
+        reset_reports();
+        const char* const argv[] = {"brisol", "-all"};
+        build_report(parse_options(2, argv), arranged_loader);
+        EXPECT_EQ(fake.application_info.apiVersion, c.api_version) << c.what;
+        EXPECT_EQ(fake.enabled_extensions, c.enabled) << c.what;
+        EXPECT_EQ(fake.unknown_device_calls, 0) << c.what;
+        EXPECT_EQ(xml_error(xml_report), "") << c.what;
+        EXPECT_EQ(text_report.substr(text_report.size() - text_footer.size()), text_footer)
+            << c.what;
+        EXPECT_EQ(count_of(xml_report, "\n\t\t\t</device_details>\n\t\t</vk_device>"), 1u)
+            << c.what;
+        EXPECT_EQ(count_of(text_report, "memoryTypes[32]"), 0u) << c.what;
+        for (const std::string& piece : c.text) {
+            EXPECT_NE(text_report.find(piece), std::string::npos) << c.what << ": " << piece;
+        }
+        for (const std::string& piece : c.xml) {
+            EXPECT_NE(xml_report.find(piece), std::string::npos) << c.what << ": " << piece;
+        }
+    }
+}
