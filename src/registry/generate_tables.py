@@ -167,9 +167,10 @@ class Writer:
         element = self.registry.types[type_name]
         category = element.get('category')
         if category == 'enum':
-            if self.is_bitmask_enum(type_name):
-                wide = self.registry.enum_widths[type_name] == 64
-                return ('Flags64' if wide else 'Flags'), type_name, self.names_table(type_name)
+            # A member of a FlagBits type holds one of its bits, not a set of them: it is read
+            # as an enumeration (the Profiles schema, too, gives it one name, not a list).
+            if self.is_bitmask_enum(type_name) and self.registry.enum_widths[type_name] == 64:
+                return 'Flags64', type_name, self.names_table(type_name)
             return 'Enum', type_name, self.names_table(type_name)
         if category == 'bitmask':
             base = element.find('type').text

@@ -22,8 +22,8 @@ enum class MemberKind : uint8_t {
     String,     // char[count], not necessarily terminated
     Uuid,       // uint8_t[VK_UUID_SIZE]
     Luid,       // uint8_t[VK_LUID_SIZE], meaningful only when its "...Valid" sibling is true
-    Enum,       // a 32-bit enumeration; names in MemberRow::names
-    Flags,      // 32-bit flags (or one bit of them); bit names in MemberRow::names
+    Enum,       // a 32-bit enumeration, or one bit of flags; names in MemberRow::names
+    Flags,      // 32-bit flags; bit names in MemberRow::names
     Flags64,    // 64-bit flags; bit names in MemberRow::names
     Structure,  // a nested structure; its table in MemberRow::nested
 };
