@@ -1,6 +1,6 @@
 # bash completion for brisol
 #
-# Every argument of brisol is an option, so nothing but the seven option texts is offered, never
+# Every argument of brisol is an option, so nothing but the option texts is offered, never
 # a file name. The -? stays quoted: unquoted, the shell would expand it against the files in the
 # current folder.
 
@@ -8,7 +8,7 @@ _brisol() {
     local current=${COMP_WORDS[COMP_CWORD]}
     local option
     COMPREPLY=()
-    for option in -a -txt -xml -f -noheaderfooter -h '-?'; do
+    for option in -a -txt -xml -f -noheaderfooter -json -h '-?'; do
         if [[ $option == "$current"* ]]; then
             COMPREPLY+=("$option")
         fi
