@@ -72,6 +72,17 @@ void append_json_string(std::string& out, const char* text, size_t length) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text);
     out += '"';
     for (size_t i = 0; i < length;) {
+        // Runs of printable ASCII, nearly all there is, are copied whole.
+        size_t plain = i;
+        while (plain < length && bytes[plain] >= 0x20 && bytes[plain] < 0x7F &&
+               bytes[plain] != '"' && bytes[plain] != '\\') {
+            ++plain;
+        }
+        out.append(text + i, plain - i);
+        i = plain;
+        if (i == length) {
+            break;
+        }
         const unsigned char byte = bytes[i];
         if (byte >= 0x80) {
             const Utf8Step step = utf8_step(bytes + i, length - i);
@@ -102,6 +113,14 @@ void append_json_string(std::string& out, const char* text) {
     append_json_string(out, text, strlen(text));
 }
 
+// A name from the registry tables (a member, a structure, an enumerant, a format): an ASCII
+// identifier, which needs no escaping.
+void append_name(std::string& out, const char* name) {
+    out += '"';
+    out += name;
+    out += '"';
+}
+
 template <typename Integer>
 void append_integer(std::string& out, Integer value) {
     char text[24];
@@ -127,6 +146,13 @@ void item(Json& json) {
 void key(Json& json, const char* name) {
     item(json);
     append_json_string(*json.out, name);
+    *json.out += ": ";
+}
+
+// The same for a name from the registry tables.
+void name_key(Json& json, const char* name) {
+    item(json);
+    append_name(*json.out, name);
     *json.out += ": ";
 }
 
@@ -172,13 +198,15 @@ void string_list(Json& json, const char* name, const std::vector<std::string>& t
 // The member being written, for the notes on values the schema has no form for.
 struct MemberWriter {
     Json* json;
-    std::vector<const char*> structures;  // the walk's nesting, outermost first
+    const char* structures[4];  // the walk's nesting, outermost first, as far as it fits
+    uint32_t depth;             // how deep the walk is: 1 in the structure itself
     std::vector<std::string>* omitted;
 };
 
 void note(MemberWriter& writer, const MemberRow& member, const char* text) {
-    writer.omitted->push_back(std::string(writer.structures.back()) + "." + member.name + ": " +
-                              text);
+    const uint32_t room = sizeof writer.structures / sizeof writer.structures[0];
+    const char* structure = writer.structures[(writer.depth < room ? writer.depth : room) - 1];
+    writer.omitted->push_back(std::string(structure) + "." + member.name + ": " + text);
 }
 
 // Appends the flag bits set in value as an array of their names; returns the bits that have
@@ -193,7 +221,7 @@ uint64_t append_flag_names(std::string& out, const MemberRow& member, uint64_t v
             continue;
         }
         out += unnamed != value ? ", " : "";
-        append_json_string(out, bit.name);
+        append_name(out, bit.name);
         unnamed &= ~bit.value;
     }
     out += ']';
@@ -231,7 +259,7 @@ bool append_element_json(std::string& out, const MemberRow& member, const unsign
                 note(writer, member, text);
                 return false;
             }
-            append_json_string(out, name);
+            append_name(out, name);
             return true;
         }
         case MemberKind::Flags:
@@ -282,7 +310,7 @@ void write_member(void* context, const MemberRow& member, const unsigned char* b
     Json& json = *writer.json;
     const size_t mark = json.out->size();
     const bool first = json.first;
-    key(json, member.name);
+    name_key(json, member.name);
     // A value without a form leaves out the whole member: the schema requires none.
     if (!append_member_json(*json.out, member, bytes, count, writer)) {
         json.out->resize(mark);
@@ -294,7 +322,7 @@ void enter_nested(void* context, const MemberRow& member, uint32_t index, uint32
     MemberWriter& writer = *static_cast<MemberWriter*>(context);
     Json& json = *writer.json;
     if (index == 0) {
-        key(json, member.name);
+        name_key(json, member.name);
         if (member.count > 1) {
             open(json, '[');
         }
@@ -303,12 +331,15 @@ void enter_nested(void* context, const MemberRow& member, uint32_t index, uint32
         item(json);
     }
     open(json, '{');
-    writer.structures.push_back(member.nested->name);
+    if (writer.depth < sizeof writer.structures / sizeof writer.structures[0]) {
+        writer.structures[writer.depth] = member.nested->name;
+    }
+    ++writer.depth;
 }
 
 void leave_nested(void* context, const MemberRow& member, uint32_t index, uint32_t count) {
     MemberWriter& writer = *static_cast<MemberWriter*>(context);
-    writer.structures.pop_back();
+    --writer.depth;
     close(*writer.json, '}');
     if (member.count > 1 && index + 1 == count) {
         close(*writer.json, ']');
@@ -318,9 +349,9 @@ void leave_nested(void* context, const MemberRow& member, uint32_t index, uint32
 // "Name": {members}, the structure under its own name.
 void write_structure(Json& json, const StructureInfo& info, const void* bytes,
                      std::vector<std::string>& omitted) {
-    key(json, info.name);
+    name_key(json, info.name);
     open(json, '{');
-    MemberWriter writer{&json, {info.name}, &omitted};
+    MemberWriter writer{&json, {info.name}, 1, &omitted};
     walk_structure(info, bytes, MemberVisitor{&writer, write_member, enter_nested, leave_nested});
     close(json, '}');
 }
@@ -370,7 +401,7 @@ void write_formats(Json& json, const DeviceFacts& facts, DeviceNotes& notes) {
     key(json, "formats");
     open(json, '{');
     for (const FormatFacts& format : facts.formats) {
-        key(json, format.info->name);
+        name_key(json, format.info->name);
         open(json, '{');
         write_structure(json, format_properties_info, &format.properties, notes.omitted);
         write_chain(json, format.chain, notes.omitted);
