@@ -9,6 +9,7 @@
 #include "sections/devices.h"
 #include "sections/extensions.h"
 #include "views/complete.h"
+#include "views/json.h"
 #include "vulkan/commands.h"
 #include "vulkan/entry_points.h"
 #include "vulkan/instance.h"
@@ -101,6 +102,11 @@ const ReportStream& build_report(const RunOptions& options, const VulkanLoader& 
     if (options.show_version) {
         write_version_line();
         return text_report;
+    }
+    // The document stands alone: no banner, and the same whatever else is asked for.
+    if (options.format == OutputFormat::Json) {
+        write_json_document(loader);
+        return json_report;
     }
     if (options.header_footer) {
         write_text_header();
