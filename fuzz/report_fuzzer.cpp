@@ -1,11 +1,12 @@
 // libFuzzer target: one whole report run in process per input, against a driver whose every
 // answer the input scripts. It aborts, so that libFuzzer keeps the input, unless both reports
-// come out complete and the XML report is well-formed and valid against the report's schema.
+// come out complete and the XML report is well-formed and valid against the report's schema, or,
+// with "-json", the document parses.
 //
 // The input is read front to back; where it ends, every further byte reads as 0, which means
 // "succeed" or "tell the truth". In order:
 //   options          bit 0 "-a", bit 1 "-f", bit 2 "-xml", bit 3 "-noheaderfooter",
-//                    bit 4 the loader library cannot be opened, bit 5 "-all"
+//                    bit 4 the loader library cannot be opened, bit 5 "-all", bit 6 "-json"
 //   missing          bit i drops entry point i of BRISOL_VULKAN_ENTRY_POINTS
 //   result           instance creation
 //   listing          the instance extensions: count result, fill result, count query's count,
@@ -34,6 +35,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -41,6 +43,7 @@
 #include "fake/fake_driver.h"
 #include "registry/registry.h"
 #include "support.h"
+#include "views/json.h"
 #include "vulkan/entry_points.h"
 
 namespace {
@@ -234,9 +237,10 @@ RunScript take_script(Input& input) {
     RunScript taken;
     const uint8_t options = take_byte(input);
     std::vector<const char*> argv = {"brisol"};
-    const char* const option_texts[] = {"-a", "-f", "-xml", "-noheaderfooter", "", "-all"};
-    for (unsigned bit = 0; bit < 6; ++bit) {
-        if (bit != 4 && (options & (1u << bit)) != 0) {
+    const char* const option_texts[] = {"-a",    "-f",   "-xml", "-noheaderfooter",
+                                        nullptr, "-all", "-json"};
+    for (unsigned bit = 0; bit < 7; ++bit) {
+        if ((options & (1u << bit)) != 0 && option_texts[bit] != nullptr) {
             argv.push_back(option_texts[bit]);
         }
     }
@@ -311,8 +315,37 @@ bool ends_with(const std::string& text, const std::string& end) {
            text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
+// The document parses, and has the schema's two parts and the program's own.
+void check_json_document(const ReportStream& printed) {
+    if (&printed != &json_report) {
+        fail("the run returned another report than the JSON document", printed);
+    }
+    const nlohmann::json document = nlohmann::json::parse(printed, nullptr, false);
+    if (document.is_discarded() || !document.is_object() || !document.contains("capabilities") ||
+        !document.contains("profiles") || !document.contains("brisol")) {
+        fail("the JSON document does not parse or lacks a part", printed);
+    }
+}
+
+void check_driver_use(const std::string& report) {
+    if (fake.unknown_device_calls != 0) {
+        fail("a device command was given a handle the driver never gave out", report);
+    }
+    const bool destroyable = vulkan.vkDestroyInstance != nullptr;
+    if (fake.instances_destroyed != (destroyable ? fake.instances_created : 0)) {
+        fail("the instance was not destroyed exactly once", report);
+    }
+}
+
 void check_reports(const ReportStream& printed) {
     const RunOptions& options = script.options;
+    if (options.format == OutputFormat::Json) {
+        check_json_document(printed);
+        if (!script.loader_missing) {
+            check_driver_use(printed);
+        }
+        return;
+    }
     const bool xml = options.format == OutputFormat::Xml;
     if (&printed != (xml ? &xml_report : &text_report)) {
         fail("the run returned the other report", printed);
@@ -343,18 +376,12 @@ void check_reports(const ReportStream& printed) {
         }
         return;
     }
-    if (fake.unknown_device_calls != 0) {
-        fail("a device command was given a handle the driver never gave out", xml_report);
-    }
     // Names in the XML report are escaped, so these tags can only be the program's own.
     if (options.complete && count_of(xml_report, "\n\t\t\t</device_details>\n\t\t</vk_device>") !=
                                 count_of(xml_report, "<vk_device ")) {
         fail("a device of the complete report lacks its details", xml_report);
     }
-    const bool destroyable = vulkan.vkDestroyInstance != nullptr;
-    if (fake.instances_destroyed != (destroyable ? fake.instances_created : 0)) {
-        fail("the instance was not destroyed exactly once", xml_report);
-    }
+    check_driver_use(xml_report);
 }
 
 }  // namespace

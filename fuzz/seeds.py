@@ -5,7 +5,7 @@ import os
 import random
 import struct
 
-OPT_ALL, OPT_FUNCS, OPT_XML, OPT_BARE, OPT_NO_LOADER, OPT_COMPLETE = 1, 2, 4, 8, 16, 32
+OPT_ALL, OPT_FUNCS, OPT_XML, OPT_BARE, OPT_NO_LOADER, OPT_COMPLETE, OPT_JSON = 1, 2, 4, 8, 16, 32, 64
 # Indexes into known_results.
 SUCCESS, INCOMPLETE, NOT_READY, ERROR_INITIALIZATION_FAILED, ERROR_INCOMPATIBLE_DRIVER = 0, 1, 2, 8, 12
 TRUTH, ALL_ONES, TOP_BIT = 0, 0xFD, 0xFE
@@ -133,6 +133,13 @@ SEEDS = {
                            struct.pack("<f", -3.4028234663852886e38) * 126),
                 memory([0xFFFFFFFFFFFFFFFF] * 16))], INSTANCE) + complete(
         (1 << 22) | (3 << 12), devices=[complete_device([(1, 1)])]),
+    "json-hostile": run(
+        OPT_JSON,
+        [device(properties(b"R&D <GPU> \"x\"\t\x01\x7f\xe9\xe2\x82(\xed\xa0\x80" * 16, 1, 2, 3,
+                           0xFFFFFFFF, 0x80000000, struct.pack("<f", float("nan")) * 126),
+                memory([1]), items=[(b"VK_KHR_swapchain", 1), (b"VK_KHR_swapchain", 2),
+                                    (b"VK_\xff\x01", 1)])] * 2,
+        [(b"\xff" * 256, 0)]),
     "unwritten-handles": run(OPT_ALL | OPT_XML, [SAMPLE], INSTANCE,
                              device_listing=listing(query=count(3), fill=count(3))),
 }

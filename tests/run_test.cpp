@@ -1,6 +1,7 @@
 // The real binary, end to end, against the fake loader library.
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <nlohmann/json.hpp>
 
 #include <cstdio>
 #include <cstdlib>
@@ -400,27 +401,34 @@ TEST(Run, TheWholeReportIsBounded) {
     const std::string error =
         "the report reached its size limit: the remaining devices were left out";
     const struct {
-        const char* option;
-        std::string end;
+        std::vector<std::string> options;
+        std::string end;  // "" where the form ends in sections after the devices
     } forms[] = {
-        {"-xml", "\n\t\t</vk_device>\n<error msg=\"" + error +
-                     "\" />\n\n\t</vk_devices>\n\n</vk_instance>" + xml_epilogue},
-        {"-txt", "nonCoherentAtomSize: 64\n [ERROR] " + error + "\n" + text_footer},
+        {{"-a", "-xml"},
+         "\n\t\t</vk_device>\n<error msg=\"" + error +
+             "\" />\n\n\t</vk_devices>\n\n</vk_instance>" + xml_epilogue},
+        {{"-a", "-txt"}, "nonCoherentAtomSize: 64\n [ERROR] " + error + "\n" + text_footer},
+        {{"-all", "-xml"}, ""},
+        {{"-json"}, ""},
     };
     for (const auto& form : forms) {
-        const ProgramRun run = run_with_fake_loader({"-a", form.option}, "many:4096:4096");
-        EXPECT_EQ(run.status, 0) << form.option;
-        EXPECT_EQ(run.err, "") << form.option;
-        ASSERT_GT(run.out.size(), form.end.size()) << form.option;
-        EXPECT_EQ(run.out.substr(run.out.size() - form.end.size()), form.end) << form.option;
-        EXPECT_EQ(count_of(run.out, error), 1u) << form.option;
-        EXPECT_LT(run.out.size(), 2 * most_report_bytes) << form.option;
+        const std::string label =
+            form.options.back() + (form.options.size() > 1 ? " " : "") + form.options.front();
+        const ProgramRun run = run_with_fake_loader(form.options, "many:4096:4096");
+        EXPECT_EQ(run.status, 0) << label;
+        EXPECT_EQ(run.err, "") << label;
+        ASSERT_GT(run.out.size(), form.end.size()) << label;
+        EXPECT_EQ(run.out.substr(run.out.size() - form.end.size()), form.end) << label;
+        EXPECT_EQ(count_of(run.out, error), 1u) << label;
+        EXPECT_LT(run.out.size(), 2 * most_report_bytes) << label;
 #if !defined(__SANITIZE_ADDRESS__)
         // The sanitizers' shadow memory and quarantine are no part of what the program holds.
-        EXPECT_LT(run.peak_kib, 256 * 1024) << form.option;
+        EXPECT_LT(run.peak_kib, 256 * 1024) << label;
 #endif
-        if (form.option == std::string("-xml")) {
-            EXPECT_EQ(xml_error(run.out), "");
+        if (form.options.back() == "-xml") {
+            EXPECT_EQ(xml_error(run.out), "") << label;
+        } else if (form.options.back() == "-json") {
+            EXPECT_FALSE(nlohmann::json::parse(run.out, nullptr, false).is_discarded());
         }
     }
 }

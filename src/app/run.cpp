@@ -10,6 +10,7 @@
 #include "sections/devices.h"
 #include "sections/extensions.h"
 #include "views/complete.h"
+#include "views/json.h"
 #include "views/profile.h"
 #include "vulkan/commands.h"
 #include "vulkan/entry_points.h"
@@ -132,6 +133,11 @@ const ReportStream& build_report(const RunOptions& options, const VulkanLoader& 
         return options.format == OutputFormat::Xml    ? xml_report
                : options.format == OutputFormat::Json ? profile_json_report
                                                       : text_report;
+    }
+    // The document stands alone: no banner, and the same whatever else is asked for.
+    if (options.format == OutputFormat::Json) {
+        write_json_document(loader);
+        return json_report;
     }
     if (options.header_footer) {
         write_text_header();

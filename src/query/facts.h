@@ -105,4 +105,7 @@ struct InstanceFacts {
 void query_instance(VkInstance instance, const InstanceSetup& setup, InstanceFacts& facts);
 
 // Reads everything about one device into facts (which is reset first).
-void query_device(const InstanceFacts& instance, VkPhysicalDevice device, DeviceFacts& facts);
+// extensions: the device's extensions when the caller has read them already (the loader answers
+// slowly), or null to read them here.
+void query_device(const InstanceFacts& instance, VkPhysicalDevice device, DeviceFacts& facts,
+                  const std::vector<VkExtensionProperties>* extensions = nullptr);

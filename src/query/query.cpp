@@ -264,16 +264,19 @@ void query_instance(VkInstance instance, const InstanceSetup& setup, InstanceFac
     }
 }
 
-void query_device(const InstanceFacts& instance, VkPhysicalDevice device, DeviceFacts& facts) {
+void query_device(const InstanceFacts& instance, VkPhysicalDevice device, DeviceFacts& facts,
+                  const std::vector<VkExtensionProperties>* extensions) {
     facts = DeviceFacts{};
     facts.handle = device;
-    // Read a second time (the devices section read them first), so in one call where it fits.
-    if (vulkan.vkEnumerateDeviceExtensionProperties == nullptr ||
-        !list_read(read_list_at_once(
-            facts.extensions, VkExtensionProperties{}, device_extension_guess,
-            [device](uint32_t* count, VkExtensionProperties* records) {
-                return vulkan.vkEnumerateDeviceExtensionProperties(device, nullptr, count, records);
-            }))) {
+    if (extensions != nullptr) {
+        facts.extensions = *extensions;
+    } else if (vulkan.vkEnumerateDeviceExtensionProperties == nullptr ||
+               !list_read(read_list_at_once(
+                   facts.extensions, VkExtensionProperties{}, device_extension_guess,
+                   [device](uint32_t* count, VkExtensionProperties* records) {
+                       return vulkan.vkEnumerateDeviceExtensionProperties(device, nullptr, count,
+                                                                          records);
+                   }))) {
         facts.extensions_failure = "unable to read the device extensions";
     }
     if (vulkan.vkGetPhysicalDeviceProperties != nullptr) {

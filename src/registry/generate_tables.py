@@ -86,6 +86,10 @@ class Registry:
                 self.read_requires(feature, feature.get('number'), None)
         extensions = [e for e in root.find('extensions') if self.in_headers(e)]
         self.extension_names = set(e.get('name') for e in extensions)
+        # Every extension the registry gives Vulkan, on any platform, provisional ones too: the
+        # names a Vulkan Profiles document of the same registry may list.
+        self.all_extension_names = sorted(e.get('name') for e in root.find('extensions')
+                                          if for_vulkan(e) and e.get('supported') != 'disabled')
         for extension in extensions:
             self.read_requires(extension, None, extension.get('name'))
 
@@ -163,9 +167,10 @@ class Writer:
         element = self.registry.types[type_name]
         category = element.get('category')
         if category == 'enum':
-            if self.is_bitmask_enum(type_name):
-                wide = self.registry.enum_widths[type_name] == 64
-                return ('Flags64' if wide else 'Flags'), type_name, self.names_table(type_name)
+            # A member of a FlagBits type holds one of its bits, not a set of them: it is read
+            # as an enumeration (the Profiles schema, too, gives it one name, not a list).
+            if self.is_bitmask_enum(type_name) and self.registry.enum_widths[type_name] == 64:
+                return 'Flags64', type_name, self.names_table(type_name)
             return 'Enum', type_name, self.names_table(type_name)
         if category == 'bitmask':
             base = element.find('type').text
@@ -346,6 +351,9 @@ def main():
         '&%s_names' % n for n in writer.value_tables))
     out.append('const uint32_t value_name_table_count = %d;' % len(writer.value_tables))
     out.append('const ValueNames& format_names = VkFormat_names;')
+    out.append('const char* const registry_extension_names[] = {%s};' % ', '.join(
+        '"%s"' % n for n in registry.all_extension_names))
+    out.append('const uint32_t registry_extension_count = %d;' % len(registry.all_extension_names))
     for name in ROOT_STRUCTURES:
         out.append('const StructureInfo& %s = %s_info;' % (root_variable(name), name))
     with open(output, 'w', encoding='utf-8') as f:

@@ -1,5 +1,6 @@
 #include "registry/registry.h"
 
+#include <algorithm>
 #include <cstring>
 
 const StructureInfo* find_structure(const char* name) {
@@ -52,4 +53,12 @@ bool value_of_name(const ValueNames& names, const char* name, uint64_t* value) {
         }
     }
     return false;
+}
+
+bool registry_names_extension(const char* name) {
+    const char* const* end = registry_extension_names + registry_extension_count;
+    const char* const* at = std::lower_bound(
+        registry_extension_names, end, name,
+        [](const char* listed, const char* wanted) { return strcmp(listed, wanted) < 0; });
+    return at != end && strcmp(*at, name) == 0;
 }

@@ -22,8 +22,8 @@ enum class MemberKind : uint8_t {
     String,     // char[count], not necessarily terminated
     Uuid,       // uint8_t[VK_UUID_SIZE]
     Luid,       // uint8_t[VK_LUID_SIZE], meaningful only when its "...Valid" sibling is true
-    Enum,       // a 32-bit enumeration; names in MemberRow::names
-    Flags,      // 32-bit flags (or one bit of them); bit names in MemberRow::names
+    Enum,       // a 32-bit enumeration, or one bit of flags; names in MemberRow::names
+    Flags,      // 32-bit flags; bit names in MemberRow::names
     Flags64,    // 64-bit flags; bit names in MemberRow::names
     Structure,  // a nested structure; its table in MemberRow::nested
 };
@@ -127,10 +127,17 @@ extern const ValueNames* const value_name_tables[];
 extern const uint32_t value_name_table_count;
 extern const ValueNames& format_names;  // VkFormat
 
+// Every extension the registry names for Vulkan, on any platform, provisional ones too, sorted
+// as strcmp sorts: the extensions a Vulkan Profiles document of the same registry may list.
+extern const char* const registry_extension_names[];
+extern const uint32_t registry_extension_count;
+
 // Lookups. Each returns null when the registry the build used does not know the name.
 const StructureInfo* find_structure(const char* name);  // by name or alias, any table
 const MemberRow* find_member(const StructureInfo& structure, const char* name);
 const ValueNames* find_value_names(const char* type_name);
 const char* value_name(const ValueNames& names, uint64_t value);
+// Whether registry_extension_names holds the name.
+bool registry_names_extension(const char* name);
 // The value of a name in a table; false when the table has no such name.
 bool value_of_name(const ValueNames& names, const char* name, uint64_t* value);

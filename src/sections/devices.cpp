@@ -63,12 +63,13 @@ void report_device(uint32_t number, VkPhysicalDevice device, bool detailed,
     vulkan.vkGetPhysicalDeviceProperties(device, &properties);
     report_device_identity(number, properties);
     report_memory_heaps(device);
-    report_device_extensions(device);
+    std::vector<VkExtensionProperties> extensions;
+    const bool listed = report_device_extensions(device, &extensions);
     if (detailed) {
         report_device_limits(properties.limits);
     }
     if (appendix.write != nullptr) {
-        appendix.write(appendix.context, device);
+        appendix.write(appendix.context, device, listed ? &extensions : nullptr);
     }
     append_xml("\n\t\t</vk_device>");
 }

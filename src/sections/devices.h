@@ -2,12 +2,16 @@
 // extensions and, when detailed, its limits.
 #pragma once
 
+#include <vector>
+
 #include <vulkan/vulkan.h>
 
 // More sections for each device, written after its own (the complete report's); write may be
 // null.
 struct DeviceAppendix {
-    void (*write)(void* context, VkPhysicalDevice device);
+    // extensions: the device's list as its section read it, or null when it could not be read.
+    void (*write)(void* context, VkPhysicalDevice device,
+                  const std::vector<VkExtensionProperties>* extensions);
     void* context;
 };
 

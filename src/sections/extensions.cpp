@@ -51,8 +51,8 @@ const ExtensionListing device_listing = {
     "\n\t\t\t",
 };
 
-bool report_extensions(const ExtensionListing& listing, VkPhysicalDevice device) {
-    std::vector<VkExtensionProperties> extensions;
+bool report_extensions(const ExtensionListing& listing, VkPhysicalDevice device,
+                       std::vector<VkExtensionProperties>& extensions) {
     switch (listing.read(device, extensions)) {
         case ListResult::CountFailed:
             report_error(listing.list_error);
@@ -89,13 +89,20 @@ bool report_instance_extensions(VkInstance instance) {
     if (instance == VK_NULL_HANDLE || vulkan.vkEnumerateInstanceExtensionProperties == nullptr) {
         return false;
     }
-    return report_extensions(instance_listing, VK_NULL_HANDLE);
+    std::vector<VkExtensionProperties> extensions;
+    return report_extensions(instance_listing, VK_NULL_HANDLE, extensions);
 }
 
-bool report_device_extensions(VkPhysicalDevice physical_device) {
+bool report_device_extensions(VkPhysicalDevice physical_device,
+                              std::vector<VkExtensionProperties>* listed) {
     if (physical_device == VK_NULL_HANDLE ||
         vulkan.vkEnumerateDeviceExtensionProperties == nullptr) {
         return false;
     }
-    return report_extensions(device_listing, physical_device);
+    std::vector<VkExtensionProperties> extensions;
+    const bool written = report_extensions(device_listing, physical_device, extensions);
+    if (listed != nullptr) {
+        listed->swap(extensions);
+    }
+    return written;
 }

@@ -375,9 +375,10 @@ void report_complete_instance(const InstanceFacts& facts) {
     put_xml("\n\t</instance_details>");
 }
 
-void report_complete_device(void* context, VkPhysicalDevice device) {
+void report_complete_device(void* context, VkPhysicalDevice device,
+                            const std::vector<VkExtensionProperties>* extensions) {
     reported_devices.push_back(device);
     DeviceFacts facts;
-    query_device(*static_cast<const InstanceFacts*>(context), device, facts);
+    query_device(*static_cast<const InstanceFacts*>(context), device, facts, extensions);
     write_device_facts(facts);
 }

@@ -2,6 +2,8 @@
 // each device, in both reports, read through the registry tables.
 #pragma once
 
+#include <vector>
+
 #include <vulkan/vulkan.h>
 
 #include "query/facts.h"
@@ -9,8 +11,10 @@
 // The loader's version and the instance layers with their extensions.
 void report_complete_instance(const InstanceFacts& facts);
 
-// Everything else the device tells, after its own sections; context is the InstanceFacts.
-void report_complete_device(void* context, VkPhysicalDevice device);
+// Everything else the device tells, after its own sections; context is the InstanceFacts, and
+// extensions the list the device's section read (null: read it again).
+void report_complete_device(void* context, VkPhysicalDevice device,
+                            const std::vector<VkExtensionProperties>* extensions);
 
 // The device groups, after the devices section: each device by the number that section gave it
 // (0 for a handle it did not report).

@@ -1,0 +1,689 @@
+#include "views/json.h"
+
+#include <charconv>
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "query/facts.h"
+#include "registry/walk.h"
+#include "vulkan/commands.h"
+#include "vulkan/instance.h"
+
+ReportStream json_report;
+
+namespace {
+
+// ---- JSON text ----
+
+// One object or array being written, indented by two spaces a level. Scalar arrays are written
+// on one line.
+struct Json {
+    std::string* out;
+    uint32_t depth;
+    bool first;  // nothing written yet in the innermost object or array
+};
+
+// The length of the UTF-8 sequence at the start of bytes and whether it is well-formed (RFC 3629:
+// no overlong form, no surrogate, nothing above U+10FFFF). An ill-formed one is as long as its
+// maximal ill-formed subpart, which is replaced by one U+FFFD.
+struct Utf8Step {
+    size_t length;
+    bool valid;
+};
+
+Utf8Step utf8_step(const unsigned char* bytes, size_t left) {
+    const unsigned char lead = bytes[0];
+    size_t trail = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        trail = 1;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        trail = 2;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        trail = 3;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return {1, false};
+    }
+    for (size_t k = 1; k <= trail; ++k) {
+        if (k >= left || bytes[k] < low || bytes[k] > high) {
+            return {k, false};
+        }
+        low = 0x80;
+        high = 0xBF;
+    }
+    return {trail + 1, true};
+}
+
+// Text from a driver as a JSON string: quotation mark and backslash escaped, every control byte
+// (and DEL) as \u00XX, and bytes that are not UTF-8 replaced by U+FFFD, so that the document is
+// valid UTF-8 whatever a driver wrote.
+void append_json_string(std::string& out, const char* text, size_t length) {
+    static const char hex[] = "0123456789abcdef";
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    out += '"';
+    for (size_t i = 0; i < length;) {
+        // Runs of printable ASCII, nearly all there is, are copied whole.
+        size_t plain = i;
+        while (plain < length && bytes[plain] >= 0x20 && bytes[plain] < 0x7F &&
+               bytes[plain] != '"' && bytes[plain] != '\\') {
+            ++plain;
+        }
+        out.append(text + i, plain - i);
+        i = plain;
+        if (i == length) {
+            break;
+        }
+        const unsigned char byte = bytes[i];
+        if (byte >= 0x80) {
+            const Utf8Step step = utf8_step(bytes + i, length - i);
+            if (step.valid) {
+                out.append(text + i, step.length);
+            } else {
+                out += "\xEF\xBF\xBD";
+            }
+            i += step.length;
+            continue;
+        }
+        if (byte < 0x20 || byte == 0x7F) {
+            out += "\\u00";
+            out += hex[byte >> 4];
+            out += hex[byte & 0xF];
+        } else {
+            if (byte == '"' || byte == '\\') {
+                out += '\\';
+            }
+            out += static_cast<char>(byte);
+        }
+        ++i;
+    }
+    out += '"';
+}
+
+void append_json_string(std::string& out, const char* text) {
+    append_json_string(out, text, strlen(text));
+}
+
+// A name from the registry tables (a member, a structure, an enumerant, a format): an ASCII
+// identifier, which needs no escaping.
+void append_name(std::string& out, const char* name) {
+    out += '"';
+    out += name;
+    out += '"';
+}
+
+template <typename Integer>
+void append_integer(std::string& out, Integer value) {
+    char text[24];
+    const std::to_chars_result result = std::to_chars(text, text + sizeof text, value);
+    out.append(text, static_cast<size_t>(result.ptr - text));
+}
+
+void new_line(Json& json) {
+    *json.out += '\n';
+    json.out->append(2 * static_cast<size_t>(json.depth), ' ');
+}
+
+// Starts the next element of the innermost array.
+void item(Json& json) {
+    if (!json.first) {
+        *json.out += ',';
+    }
+    new_line(json);
+    json.first = false;
+}
+
+// Starts the next member of the innermost object; its value follows.
+void key(Json& json, const char* name) {
+    item(json);
+    append_json_string(*json.out, name);
+    *json.out += ": ";
+}
+
+// The same for a name from the registry tables.
+void name_key(Json& json, const char* name) {
+    item(json);
+    append_name(*json.out, name);
+    *json.out += ": ";
+}
+
+void open(Json& json, char bracket) {
+    *json.out += bracket;
+    ++json.depth;
+    json.first = true;
+}
+
+void close(Json& json, char bracket) {
+    --json.depth;
+    if (!json.first) {
+        new_line(json);
+    }
+    *json.out += bracket;
+    json.first = false;
+}
+
+void string_member(Json& json, const char* name, const char* value) {
+    key(json, name);
+    append_json_string(*json.out, value);
+}
+
+void version_member(Json& json, const char* name, uint32_t version) {
+    char text[40];
+    snprintf(text, sizeof text, "%u.%u.%u", VK_API_VERSION_MAJOR(version),
+             VK_API_VERSION_MINOR(version), VK_API_VERSION_PATCH(version));
+    string_member(json, name, text);
+}
+
+void string_list(Json& json, const char* name, const std::vector<std::string>& texts) {
+    key(json, name);
+    open(json, '[');
+    for (const std::string& text : texts) {
+        item(json);
+        append_json_string(*json.out, text.data(), text.size());
+    }
+    close(json, ']');
+}
+
+// ---- Structure members in the schema's forms ----
+
+// The member being written, for the notes on values the schema has no form for.
+struct MemberWriter {
+    Json* json;
+    const char* structures[4];  // the walk's nesting, outermost first, as far as it fits
+    uint32_t depth;             // how deep the walk is: 1 in the structure itself
+    std::vector<std::string>* omitted;
+};
+
+void note(MemberWriter& writer, const MemberRow& member, const char* text) {
+    const uint32_t room = sizeof writer.structures / sizeof writer.structures[0];
+    const char* structure = writer.structures[(writer.depth < room ? writer.depth : room) - 1];
+    writer.omitted->push_back(std::string(structure) + "." + member.name + ": " + text);
+}
+
+// Appends the flag bits set in value as an array of their names; returns the bits that have
+// none.
+uint64_t append_flag_names(std::string& out, const MemberRow& member, uint64_t value) {
+    uint64_t unnamed = value;
+    out += '[';
+    for (uint32_t i = 0; member.names != nullptr && i < member.names->count; ++i) {
+        const ValueName& bit = member.names->values[i];
+        // Only single bits: the tables also hold masks of several bits.
+        if (bit.value == 0 || (bit.value & (bit.value - 1)) != 0 || (value & bit.value) == 0) {
+            continue;
+        }
+        out += unnamed != value ? ", " : "";
+        append_name(out, bit.name);
+        unnamed &= ~bit.value;
+    }
+    out += ']';
+    return unnamed;
+}
+
+// Appends one element in the schema's form; false, with nothing appended, when it has none: a
+// float that is not finite, an enumeration value without a name.
+bool append_element_json(std::string& out, const MemberRow& member, const unsigned char* element,
+                         MemberWriter& writer) {
+    char text[256];
+    switch (member.kind) {
+        case MemberKind::Bool32:
+            out += element_unsigned(member, element) != 0 ? "true" : "false";
+            return true;
+        case MemberKind::Int32:
+        case MemberKind::Int64:
+            append_integer(out, element_signed(member, element));
+            return true;
+        case MemberKind::Float: {
+            const float number = static_cast<float>(element_float(member, element));
+            if (!std::isfinite(number)) {
+                note(writer, member, "not a finite number");
+                return false;
+            }
+            append_float_text(out, number);
+            return true;
+        }
+        case MemberKind::Enum: {
+            const uint64_t value = element_unsigned(member, element);
+            const char* name = member.names != nullptr ? value_name(*member.names, value) : nullptr;
+            if (name == nullptr) {
+                snprintf(text, sizeof text, "%" PRIu64 " has no name in %s", value,
+                         member.names != nullptr ? member.names->type_name : "its enumeration");
+                note(writer, member, text);
+                return false;
+            }
+            append_name(out, name);
+            return true;
+        }
+        case MemberKind::Flags:
+        case MemberKind::Flags64: {
+            const uint64_t unnamed =
+                append_flag_names(out, member, element_unsigned(member, element));
+            if (unnamed != 0) {
+                snprintf(text, sizeof text, "bits 0x%" PRIx64 " have no name in %s", unnamed,
+                         member.names != nullptr ? member.names->type_name : "its flags");
+                note(writer, member, text);
+            }
+            return true;
+        }
+        default:
+            append_integer(out, element_unsigned(member, element));
+            return true;
+    }
+}
+
+bool append_member_json(std::string& out, const MemberRow& member, const unsigned char* bytes,
+                        uint32_t count, MemberWriter& writer) {
+    if (member.kind == MemberKind::String) {
+        // Up to the NUL the array must hold: the schema allows the array's length less one.
+        const size_t room = count > 0 ? count - 1 : 0;
+        append_json_string(out, reinterpret_cast<const char*>(bytes),
+                           strnlen(reinterpret_cast<const char*>(bytes), room));
+        return true;
+    }
+    const bool array =
+        member.count > 1 || member.kind == MemberKind::Uuid || member.kind == MemberKind::Luid;
+    if (!array) {
+        return append_element_json(out, member, bytes, writer);
+    }
+    out += '[';
+    for (uint32_t i = 0; i < count; ++i) {
+        out += i == 0 ? "" : ", ";
+        if (!append_element_json(out, member, bytes + i * element_size(member), writer)) {
+            return false;
+        }
+    }
+    out += ']';
+    return true;
+}
+
+void write_member(void* context, const MemberRow& member, const unsigned char* bytes,
+                  uint32_t count) {
+    MemberWriter& writer = *static_cast<MemberWriter*>(context);
+    Json& json = *writer.json;
+    const size_t mark = json.out->size();
+    const bool first = json.first;
+    name_key(json, member.name);
+    // A value without a form leaves out the whole member: the schema requires none.
+    if (!append_member_json(*json.out, member, bytes, count, writer)) {
+        json.out->resize(mark);
+        json.first = first;
+    }
+}
+
+void enter_nested(void* context, const MemberRow& member, uint32_t index, uint32_t) {
+    MemberWriter& writer = *static_cast<MemberWriter*>(context);
+    Json& json = *writer.json;
+    if (index == 0) {
+        name_key(json, member.name);
+        if (member.count > 1) {
+            open(json, '[');
+        }
+    }
+    if (member.count > 1) {
+        item(json);
+    }
+    open(json, '{');
+    if (writer.depth < sizeof writer.structures / sizeof writer.structures[0]) {
+        writer.structures[writer.depth] = member.nested->name;
+    }
+    ++writer.depth;
+}
+
+void leave_nested(void* context, const MemberRow& member, uint32_t index, uint32_t count) {
+    MemberWriter& writer = *static_cast<MemberWriter*>(context);
+    --writer.depth;
+    close(*writer.json, '}');
+    if (member.count > 1 && index + 1 == count) {
+        close(*writer.json, ']');
+    }
+}
+
+// "Name": {members}, the structure under its own name.
+void write_structure(Json& json, const StructureInfo& info, const void* bytes,
+                     std::vector<std::string>& omitted) {
+    name_key(json, info.name);
+    open(json, '{');
+    MemberWriter writer{&json, {info.name}, 1, &omitted};
+    walk_structure(info, bytes, MemberVisitor{&writer, write_member, enter_nested, leave_nested});
+    close(json, '}');
+}
+
+void write_chain(Json& json, const StructureChain& chain, std::vector<std::string>& omitted) {
+    for (size_t i = 0; i < chain.size(); ++i) {
+        write_structure(json, *chain.structures[i], chain.bytes(i), omitted);
+    }
+}
+
+// ---- The device ----
+
+// What the document says of one device beyond its block, under "brisol".
+struct DeviceNotes {
+    std::vector<std::string> errors;
+    std::vector<std::string> omitted;                     // values the schema has no form for
+    std::vector<VkExtensionProperties> other_extensions;  // not named by the registry
+};
+
+// "name": spec version for each extension, each name once; where keep is given, only the names
+// it keeps, the others going to dropped.
+void extension_members(Json& json, const std::vector<VkExtensionProperties>& extensions,
+                       bool (*keep)(const char*), std::vector<VkExtensionProperties>* dropped) {
+    std::set<std::string> written;
+    for (const VkExtensionProperties& extension : extensions) {
+        const VulkanName name = vulkan_name(extension.extensionName);
+        if (keep != nullptr && !keep(name.text)) {
+            dropped->push_back(extension);
+        } else if (written.insert(name.text).second) {
+            key(json, name.text);
+            append_integer(*json.out, extension.specVersion);
+        }
+    }
+}
+
+void write_extensions(Json& json, const char* name,
+                      const std::vector<VkExtensionProperties>& extensions,
+                      bool (*keep)(const char*) = nullptr,
+                      std::vector<VkExtensionProperties>* dropped = nullptr) {
+    key(json, name);
+    open(json, '{');
+    extension_members(json, extensions, keep, dropped);
+    close(json, '}');
+}
+
+void write_formats(Json& json, const DeviceFacts& facts, DeviceNotes& notes) {
+    key(json, "formats");
+    open(json, '{');
+    for (const FormatFacts& format : facts.formats) {
+        name_key(json, format.info->name);
+        open(json, '{');
+        write_structure(json, format_properties_info, &format.properties, notes.omitted);
+        write_chain(json, format.chain, notes.omitted);
+        close(json, '}');
+    }
+    close(json, '}');
+}
+
+// The schema's list of queue families holds each item once: a family equal to an earlier one is
+// said under "brisol" instead.
+void write_queue_families(Json& json, const DeviceFacts& facts, DeviceNotes& notes) {
+    key(json, "queueFamiliesProperties");
+    open(json, '[');
+    std::vector<std::string> written;
+    for (size_t i = 0; i < facts.queue_families.size(); ++i) {
+        const QueueFamilyFacts& family = facts.queue_families[i];
+        std::string text;
+        Json one{&text, json.depth, true};
+        open(one, '{');
+        write_structure(one, queue_family_properties_info, &family.properties, notes.omitted);
+        write_chain(one, family.chain, notes.omitted);
+        close(one, '}');
+        size_t same = 0;
+        while (same < written.size() && written[same] != text) {
+            ++same;
+        }
+        if (same < written.size()) {
+            notes.omitted.push_back("queue family " + std::to_string(i) +
+                                    ": the same as an earlier one, which the list holds once");
+            continue;
+        }
+        item(json);
+        *json.out += text;
+        written.push_back(std::move(text));
+    }
+    close(json, ']');
+}
+
+void write_device_block(Json& json, const char* block, const DeviceFacts& facts,
+                        DeviceNotes& notes) {
+    key(json, block);
+    open(json, '{');
+    write_extensions(json, "extensions", facts.extensions, registry_names_extension,
+                     &notes.other_extensions);
+    key(json, "features");
+    open(json, '{');
+    if (facts.features_read) {
+        write_structure(json, physical_device_features_info, &facts.features, notes.omitted);
+    }
+    write_chain(json, facts.feature_chain, notes.omitted);
+    close(json, '}');
+    key(json, "properties");
+    open(json, '{');
+    if (vulkan.vkGetPhysicalDeviceProperties != nullptr ||
+        facts.property_chain_failure == nullptr) {
+        write_structure(json, physical_device_properties_info, &facts.properties, notes.omitted);
+    } else {
+        notes.errors.push_back("vkGetPhysicalDeviceProperties is missing");
+    }
+    write_chain(json, facts.property_chain, notes.omitted);
+    close(json, '}');
+    write_formats(json, facts, notes);
+    write_queue_families(json, facts, notes);
+    close(json, '}');
+}
+
+// The device's name reduced to what the schema allows in a profile's name.
+std::string name_part(const char* text) {
+    std::string part;
+    for (const char* c = text; *c != '\0'; ++c) {
+        const bool kept =
+            (*c >= 'A' && *c <= 'Z') || (*c >= 'a' && *c <= 'z') || (*c >= '0' && *c <= '9');
+        if (kept) {
+            part += *c;
+        } else if (!part.empty() && part.back() != '_') {
+            part += '_';
+        }
+    }
+    while (!part.empty() && part.back() == '_') {
+        part.pop_back();
+    }
+    return part;
+}
+
+// Says which driver it is: its name and information when the device tells them.
+std::string driver_description(uint32_t number, const DeviceFacts& facts) {
+    char text[800];
+    for (size_t i = 0; i < facts.property_chain.size(); ++i) {
+        if (facts.property_chain.structures[i]->stype !=
+            VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_DRIVER_PROPERTIES) {
+            continue;
+        }
+        VkPhysicalDeviceDriverProperties driver;
+        memcpy(&driver, facts.property_chain.bytes(i), sizeof driver);
+        snprintf(text, sizeof text, "Device %u, driver %s (%s), as Brisol read it", number,
+                 vulkan_name(driver.driverName).text, vulkan_name(driver.driverInfo).text);
+        return text;
+    }
+    snprintf(text, sizeof text, "Device %u, driver version %u of vendor 0x%04X, as Brisol read it",
+             number, facts.properties.driverVersion, facts.properties.vendorID);
+    return text;
+}
+
+void write_profile(Json& json, const std::string& profile, const std::string& block,
+                   uint32_t number, const DeviceFacts& facts) {
+    key(json, profile.c_str());
+    open(json, '{');
+    key(json, "version");
+    *json.out += '1';
+    version_member(json, "api-version", facts.properties.apiVersion);
+    string_member(json, "label", vulkan_name(facts.properties.deviceName).text);
+    string_member(json, "description", driver_description(number, facts).c_str());
+    key(json, "capabilities");
+    open(json, '[');
+    item(json);
+    append_json_string(*json.out, block.c_str());
+    close(json, ']');
+    close(json, '}');
+}
+
+// ---- The document ----
+
+// The three parts of the document, each an object written one device after the other.
+struct Parts {
+    std::string capabilities_text;
+    std::string profiles_text;
+    std::string brisol_text;
+    Json capabilities{&capabilities_text, 1, true};
+    Json profiles{&profiles_text, 1, true};
+    Json brisol{&brisol_text, 1, true};
+};
+
+void write_device(Parts& parts, uint32_t number, const DeviceFacts& facts) {
+    const std::string name = "device_" + std::to_string(number);
+    const std::string part = name_part(vulkan_name(facts.properties.deviceName).text);
+    const std::string block = part.empty() ? name : name + "_" + part;
+    const std::string profile = "VP_BRISOL_" + block;
+    DeviceNotes notes;
+    write_device_block(parts.capabilities, block.c_str(), facts, notes);
+    write_profile(parts.profiles, profile, block, number, facts);
+
+    Json& json = parts.brisol;
+    item(json);
+    open(json, '{');
+    string_member(json, "capabilities", block.c_str());
+    string_member(json, "profile", profile.c_str());
+    for (const char* failure :
+         {facts.extensions_failure, facts.property_chain_failure, facts.feature_chain_failure,
+          facts.queue_families_failure, facts.formats_failure}) {
+        if (failure != nullptr) {
+            notes.errors.emplace_back(failure);
+        }
+    }
+    string_list(json, "errors", notes.errors);
+    string_list(json, "omitted", notes.omitted);
+    write_extensions(json, "otherExtensions", notes.other_extensions);
+    close(json, '}');
+}
+
+void write_layers(Json& json, const InstanceFacts& facts) {
+    key(json, "layers");
+    open(json, '[');
+    for (const LayerFacts& layer : facts.layers) {
+        item(json);
+        open(json, '{');
+        string_member(json, "layerName", vulkan_name(layer.properties.layerName).text);
+        version_member(json, "specVersion", layer.properties.specVersion);
+        key(json, "implementationVersion");
+        append_integer(*json.out, layer.properties.implementationVersion);
+        string_member(json, "description", vulkan_name(layer.properties.description).text);
+        write_extensions(json, "instanceExtensions", layer.extensions);
+        if (layer.extensions_failure != nullptr) {
+            string_list(json, "errors", {layer.extensions_failure});
+        }
+        close(json, '}');
+    }
+    close(json, ']');
+}
+
+void write_devices(Parts& parts, VkInstance instance, const InstanceFacts& facts,
+                   std::vector<std::string>& errors) {
+    std::vector<VkPhysicalDevice> devices;
+    const ListResult listed = read_physical_devices(instance, devices);
+    if (listed == ListResult::CountFailed && vulkan.vkEnumeratePhysicalDevices != nullptr) {
+        errors.emplace_back("unable to list the physical devices");
+    } else if (listed == ListResult::FillFailed) {
+        errors.emplace_back("unable to read the physical devices");
+    }
+    key(parts.brisol, "devices");
+    open(parts.brisol, '[');
+    DeviceFacts device;
+    for (size_t i = 0; i < devices.size(); ++i) {
+        // The same bound as the reports': a driver that claims thousands of devices gets a
+        // document that ends whole and says what it left out.
+        if (parts.capabilities_text.size() + parts.profiles_text.size() + parts.brisol_text.size() >
+            most_report_bytes) {
+            errors.emplace_back(
+                "the report reached its size limit: the remaining devices were left out");
+            break;
+        }
+        query_device(facts, devices[i], device);
+        write_device(parts, static_cast<uint32_t>(i + 1), device);
+    }
+    close(parts.brisol, ']');
+}
+
+// The messages the lower layers wrote to the text report since mark ("\n [ERROR] message").
+void take_reported_errors(size_t mark, std::vector<std::string>& errors) {
+    const std::string lead = "\n [ERROR] ";
+    for (size_t at = text_report.find(lead, mark); at != std::string::npos;
+         at = text_report.find(lead, at + lead.size())) {
+        const size_t start = at + lead.size();
+        const size_t end = text_report.find('\n', start);
+        errors.push_back(text_report.substr(start, end == std::string::npos ? end : end - start));
+    }
+}
+
+void write_vulkan(Parts& parts, const VulkanLoader& loader, std::vector<std::string>& errors) {
+    const ModuleHandle handle = loader.bind();
+    if (handle == nullptr) {
+        return;
+    }
+    InstanceSetup setup;
+    const VkInstance instance = create_complete_instance(setup);
+    Json& json = parts.brisol;
+    version_member(json, "loaderVersion", setup.loader_version);
+    std::vector<VkExtensionProperties> extensions;
+    if (!list_read(read_instance_extensions(nullptr, extensions))) {
+        errors.emplace_back("unable to read the instance extensions");
+    }
+    write_extensions(json, "instanceExtensions", extensions);
+    if (instance == VK_NULL_HANDLE) {
+        if (vulkan.vkCreateInstance == nullptr) {
+            errors.emplace_back("vkCreateInstance is missing");
+        }
+        loader.release(handle);
+        return;
+    }
+    version_member(json, "instanceApiVersion", setup.api_version);
+    bind_vulkan_commands(instance, setup);
+    InstanceFacts facts;
+    query_instance(instance, setup, facts);
+    write_layers(json, facts);
+    if (facts.layers_failure != nullptr) {
+        errors.emplace_back(facts.layers_failure);
+    }
+    write_devices(parts, instance, facts, errors);
+    release_vulkan_commands();
+    destroy_vulkan_instance(instance);
+    loader.release(handle);
+}
+
+}  // namespace
+
+void write_json_document(const VulkanLoader& loader) {
+    // The lower layers write their failures to both reports, which are not printed: the
+    // document takes the messages, and the reports are given back as they were.
+    const size_t text_mark = text_report.size();
+    const size_t xml_mark = xml_report.size();
+    Parts parts;
+    std::vector<std::string> errors;
+    open(parts.capabilities, '{');
+    open(parts.profiles, '{');
+    open(parts.brisol, '{');
+    write_vulkan(parts, loader, errors);
+    take_reported_errors(text_mark, errors);
+    text_report.resize(text_mark);
+    xml_report.resize(xml_mark);
+    string_list(parts.brisol, "errors", errors);
+    close(parts.capabilities, '}');
+    close(parts.profiles, '}');
+    close(parts.brisol, '}');
+
+    std::string& out = json_report;
+    out.clear();
+    out += "{\n  \"$schema\": \"https://schema.khronos.org/vulkan/profiles-0.8.1-";
+    append_integer(out, VK_HEADER_VERSION);
+    out += ".json#\",\n  \"brisol\": ";
+    out += parts.brisol_text;
+    out += ",\n  \"capabilities\": ";
+    out += parts.capabilities_text;
+    out += ",\n  \"profiles\": ";
+    out += parts.profiles_text;
+    out += "\n}\n";
+}
