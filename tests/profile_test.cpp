@@ -41,7 +41,7 @@ std::string read_file(const std::string& path) {
     return text.str();
 }
 
-const char lavapipe_line[] = "  Device 0, llvmpipe (LLVM 15.0.6, 256 bits): ";
+const char lavapipe_line[] = "  Device 1, llvmpipe (LLVM 15.0.6, 256 bits): ";
 
 }  // namespace
 
@@ -127,67 +127,68 @@ TEST(Profile, RoadmapOnLavapipe) {
     EXPECT_EQ(unmet[4]["device"], "128");
 }
 
-// The device's own capabilities, as a Profiles document written by vulkaninfo, meet the device;
-// each requirement made stricter than the device is named with both values, and nothing else.
+// The device's own capabilities, as Brisol's -json document and as vulkaninfo's Profiles export,
+// meet the device; each requirement made stricter than the device is named with both values, and
+// nothing else.
 TEST(Profile, DeviceDocumentRoundTrip) {
     const std::string folder = scratch_folder();
-    const std::string exported = folder + "device.json";
+    const std::string exported = folder + "vulkaninfo.json";
     const ProgramRun vulkaninfo = run_program("/usr/bin/vulkaninfo", {"-j", "-o", exported},
                                               {"VK_DRIVER_FILES=" LAVAPIPE_ICD});
     ASSERT_EQ(vulkaninfo.status, 0) << vulkaninfo.err;
-    const Json original = Json::parse(read_file(exported), nullptr, false);
-    ASSERT_TRUE(original.is_object());
-    const std::string profile_name = original["profiles"].begin().key();
+    const ProgramRun own = check_on_lavapipe({"-json"});
+    ASSERT_EQ(own.status, 0) << own.err;
     const std::string device = " (device)";
     const std::string formats = "format VK_FORMAT_R8G8B8A8_UNORM ";
     const struct {
         const char* what;
-        std::function<void(Json& profile, Json& capabilities)> stricter;
+        // The profile, the device's capability and the document's capabilities.
+        std::function<void(Json& profile, Json& device, Json& capabilities)> stricter;
         std::string line;  // "" when the device still meets the document
     } cases[] = {
-        {"the device's own document", [](Json&, Json&) {}, ""},
+        {"the device's own document", [](Json&, Json&, Json&) {}, ""},
         {"a feature it lacks",
-         [](Json&, Json& caps) {
-             caps["device"]["features"]["VkPhysicalDeviceFeatures"]["depthBounds"] = true;
+         [](Json&, Json& device, Json&) {
+             device["features"]["VkPhysicalDeviceFeatures"]["depthBounds"] = true;
          },
          "VkPhysicalDeviceFeatures.depthBounds: required 1, device 0" + device},
         {"a max limit above its value",
-         [](Json&, Json& caps) {
-             caps["device"]["properties"]["VkPhysicalDeviceProperties"]["limits"]
-                 ["maxImageDimension2D"] = 16385;
+         [](Json&, Json& device, Json&) {
+             device["properties"]["VkPhysicalDeviceProperties"]["limits"]["maxImageDimension2D"] =
+                 16385;
          },
          "VkPhysicalDeviceProperties.limits.maxImageDimension2D: required 16385, device 16384" +
              device},
         {"a min limit below its value",
-         [](Json&, Json& caps) {
-             caps["device"]["properties"]["VkPhysicalDeviceProperties"]["limits"]
-                 ["minUniformBufferOffsetAlignment"] = 8;
+         [](Json&, Json& device, Json&) {
+             device["properties"]["VkPhysicalDeviceProperties"]["limits"]
+                   ["minUniformBufferOffsetAlignment"] = 8;
          },
          "VkPhysicalDeviceProperties.limits.minUniformBufferOffsetAlignment: required 8, device "
          "16" +
              device},
         {"a bit it lacks",
-         [](Json&, Json& caps) {
-             caps["device"]["properties"]["VkPhysicalDeviceProperties"]["limits"]
-                 ["framebufferColorSampleCounts"]
-                     .push_back("VK_SAMPLE_COUNT_8_BIT");
+         [](Json&, Json& device, Json&) {
+             device["properties"]["VkPhysicalDeviceProperties"]["limits"]
+                   ["framebufferColorSampleCounts"]
+                       .push_back("VK_SAMPLE_COUNT_8_BIT");
          },
          "VkPhysicalDeviceProperties.limits.framebufferColorSampleCounts: required "
          "VK_SAMPLE_COUNT_1_BIT | VK_SAMPLE_COUNT_4_BIT | VK_SAMPLE_COUNT_8_BIT, device "
          "VK_SAMPLE_COUNT_1_BIT | VK_SAMPLE_COUNT_4_BIT" +
              device},
         {"a range wider than its own",
-         [](Json&, Json& caps) {
-             caps["device"]["properties"]["VkPhysicalDeviceProperties"]["limits"]["pointSizeRange"]
-                 [1] = 256;
+         [](Json&, Json& device, Json&) {
+             device["properties"]["VkPhysicalDeviceProperties"]["limits"]["pointSizeRange"][1] =
+                 256;
          },
          "VkPhysicalDeviceProperties.limits.pointSizeRange: required [0, 256], device [0, 255]" +
              device},
         {"a format feature",
-         [](Json&, Json& caps) {
-             caps["device"]["formats"]["VK_FORMAT_R8G8B8A8_UNORM"]["VkFormatProperties"]
-                 ["bufferFeatures"] = {"VK_FORMAT_FEATURE_VERTEX_BUFFER_BIT",
-                                       "VK_FORMAT_FEATURE_STORAGE_TEXEL_BUFFER_ATOMIC_BIT"};
+         [](Json&, Json& device, Json&) {
+             device["formats"]["VK_FORMAT_R8G8B8A8_UNORM"]["VkFormatProperties"]["bufferFeatures"] =
+                 {"VK_FORMAT_FEATURE_VERTEX_BUFFER_BIT",
+                  "VK_FORMAT_FEATURE_STORAGE_TEXEL_BUFFER_ATOMIC_BIT"};
          },
          formats +
              "VkFormatProperties.bufferFeatures: required VK_FORMAT_FEATURE_STORAGE_TEXEL_BUFFER_"
@@ -196,40 +197,40 @@ TEST(Profile, DeviceDocumentRoundTrip) {
              "VERTEX_BUFFER_BIT" +
              device},
         {"an extension it lacks",
-         [](Json&, Json& caps) { caps["device"]["extensions"]["VK_KHR_ray_query"] = 1; },
+         [](Json&, Json& device, Json&) { device["extensions"]["VK_KHR_ray_query"] = 1; },
          "extension VK_KHR_ray_query: required 1, device missing" + device},
         {"a newer extension",
-         [](Json&, Json& caps) { caps["device"]["extensions"]["VK_KHR_swapchain"] = 71; },
+         [](Json&, Json& device, Json&) { device["extensions"]["VK_KHR_swapchain"] = 71; },
          "extension VK_KHR_swapchain: required 71, device 70" + device},
         {"an instance extension the loader lists",
-         [](Json&, Json& caps) { caps["device"]["extensions"]["VK_KHR_surface"] = 25; }, ""},
+         [](Json&, Json& device, Json&) { device["extensions"]["VK_KHR_surface"] = 25; }, ""},
         {"a newer instance extension",
-         [](Json&, Json& caps) { caps["device"]["extensions"]["VK_KHR_surface"] = 26; },
+         [](Json&, Json& device, Json&) { device["extensions"]["VK_KHR_surface"] = 26; },
          "extension VK_KHR_surface: required 26, device 25" + device},
-        {"a newer API version", [](Json& profile, Json&) { profile["api-version"] = "1.3.231"; },
+        {"a newer API version",
+         [](Json& profile, Json&, Json&) { profile["api-version"] = "1.3.231"; },
          "api-version: required 1.3.231, device 1.3.230"},
         {"more queues than a family has",
-         [](Json&, Json& caps) {
-             caps["device"]["queueFamiliesProperties"][0]["VkQueueFamilyProperties"]["queueCount"] =
-                 2;
+         [](Json&, Json& device, Json&) {
+             device["queueFamiliesProperties"][0]["VkQueueFamilyProperties"]["queueCount"] = 2;
          },
          "queue family 0 (device family 0) VkQueueFamilyProperties.queueCount: required 2, "
          "device 1" +
              device},
         {"a structure the headers do not know",
-         [](Json&, Json& caps) {
-             caps["device"]["features"]["VkPhysicalDeviceWarpDriveFeaturesEXT"] = {};
+         [](Json&, Json& device, Json&) {
+             device["features"]["VkPhysicalDeviceWarpDriveFeaturesEXT"] = {};
          },
          "VkPhysicalDeviceWarpDriveFeaturesEXT: unknown to this build" + device},
         {"alternatives, one of them met",
-         [](Json& profile, Json& caps) {
+         [](Json& profile, Json&, Json& caps) {
              caps["missing"] = {{"extensions", {{"VK_KHR_ray_query", 1}}}};
              caps["kept"] = Json::object();
-             profile["capabilities"] = Json::array({"device", Json::array({"missing", "kept"})});
+             profile["capabilities"].push_back(Json::array({"missing", "kept"}));
          },
          ""},
         {"alternatives, none met",
-         [](Json& profile, Json& caps) {
+         [](Json& profile, Json&, Json& caps) {
              caps["missing"] = {{"extensions", {{"VK_KHR_ray_query", 1}}}};
              profile["capabilities"] = Json::array({Json::array({"missing", "missing"})});
          },
@@ -237,21 +238,34 @@ TEST(Profile, DeviceDocumentRoundTrip) {
          "    extension VK_KHR_ray_query: required 1, device missing (missing, alternative 2 of "
          "2)"},
     };
-    for (const auto& test : cases) {
-        Json document = original;
-        Json& profile = document["profiles"][profile_name];
-        test.stricter(profile, document["capabilities"]);
-        const std::string path = write_file(folder + "stricter.json", document.dump());
-        const ProgramRun run = check_on_lavapipe({"-profile", path});
-        const std::string header = "Profile " + profile_name + " (api-version " +
-                                   profile["api-version"].get<std::string>() + "): ";
-        const std::string expected = test.line.empty()
-                                         ? header + "supported\n" + lavapipe_line + "supported\n"
-                                         : header + "not supported\n" + lavapipe_line +
-                                               "not supported\n    " + test.line + "\n";
-        EXPECT_EQ(run.out, expected) << test.what;
-        EXPECT_EQ(run.status, test.line.empty() ? 0 : 1) << test.what;
-        EXPECT_EQ(run.err, "") << test.what;
+    for (const std::string& source : {read_file(exported), own.out}) {
+        const Json original = Json::parse(source, nullptr, false);
+        ASSERT_TRUE(original.is_object());
+        const std::string profile_name = original["profiles"].begin().key();
+        const std::string capability = original["capabilities"].begin().key();
+        for (const auto& test : cases) {
+            Json document = original;
+            Json& profile = document["profiles"][profile_name];
+            test.stricter(profile, document["capabilities"][capability], document["capabilities"]);
+            const std::string path = write_file(folder + "stricter.json", document.dump());
+            const ProgramRun run = check_on_lavapipe({"-profile", path});
+            const std::string header = "Profile " + profile_name + " (api-version " +
+                                       profile["api-version"].get<std::string>() + "): ";
+            // The lines name the capability "device"; each document names its own.
+            std::string line = test.line;
+            const std::string named = "(" + capability + ")";
+            for (size_t at = line.find("(device)"); at != std::string::npos;
+                 at = line.find("(device)", at + named.size())) {
+                line.replace(at, 8, named);
+            }
+            const std::string expected =
+                line.empty() ? header + "supported\n" + lavapipe_line + "supported\n"
+                             : header + "not supported\n" + lavapipe_line + "not supported\n    " +
+                                   line + "\n";
+            EXPECT_EQ(run.out, expected) << test.what << " in " << profile_name;
+            EXPECT_EQ(run.status, line.empty() ? 0 : 1) << test.what << " in " << profile_name;
+            EXPECT_EQ(run.err, "") << test.what << " in " << profile_name;
+        }
     }
 }
 

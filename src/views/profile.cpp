@@ -904,7 +904,7 @@ void write_text(const std::vector<ProfileResult>& results,
         }
         for (size_t d = 0; d < devices.size(); ++d) {
             const std::vector<Unmet>& unmet = result.devices[d].unmet;
-            append_text("  Device %u, %s: %s\n", static_cast<unsigned>(d),
+            append_text("  Device %u, %s: %s\n", static_cast<unsigned>(d + 1),
                         vulkan_name(devices[d].properties.deviceName).text,
                         unmet.empty() ? "supported" : "not supported");
             for (const Unmet& line : unmet) {
@@ -928,9 +928,9 @@ void write_xml(const std::vector<ProfileResult>& results, const std::vector<Devi
         for (size_t d = 0; d < devices.size(); ++d) {
             const std::vector<Unmet>& unmet = result.devices[d].unmet;
             append_xml(
-                "\n\t\t<vk_profile_device index=\"%u\" name=\"%s\" supported=\"%d\" "
+                "\n\t\t<vk_profile_device number=\"%u\" name=\"%s\" supported=\"%d\" "
                 "left_out=\"%llu\">",
-                static_cast<unsigned>(d),
+                static_cast<unsigned>(d + 1),
                 xml_escaped(vulkan_name(devices[d].properties.deviceName)).text,
                 unmet.empty() ? 1 : 0, static_cast<unsigned long long>(result.devices[d].left_out));
             for (const Unmet& line : unmet) {
@@ -971,7 +971,7 @@ void write_json(const std::vector<ProfileResult>& results, const std::vector<Dev
                 }
                 unmet_list.push_back(std::move(unmet));
             }
-            device_list.push_back({{"index", d},
+            device_list.push_back({{"number", d + 1},
                                    {"name", vulkan_name(devices[d].properties.deviceName).text},
                                    {"supported", result.devices[d].unmet.empty()},
                                    {"left_out", result.devices[d].left_out},
