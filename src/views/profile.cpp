@@ -102,9 +102,11 @@ Reading read_flags(const ProfileJson& value, const MemberRow& member, unsigned c
         problem = "expected an array of bit names";
         return Reading::Invalid;
     }
-    const ProfileJson names = value.is_string() ? ProfileJson::array({value}) : value;
+    // One name stands for an array of one, without copying the document's array.
+    const size_t count = value.is_string() ? 1 : value.size();
     uint64_t bits = 0;
-    for (const ProfileJson& name : names) {
+    for (size_t i = 0; i < count; ++i) {
+        const ProfileJson& name = value.is_string() ? value : value[i];
         uint64_t bit = 0;
         if (!name.is_string()) {
             problem = "expected an array of bit names";
@@ -328,10 +330,13 @@ std::string element_text(const MemberRow& member, const unsigned char* element) 
 void check_member(Walk& walk, const StructureInfo& structure, const MemberRow& member,
                   LimitType limit, const ProfileJson& value, const unsigned char* base,
                   const std::string& where) {
-    std::vector<unsigned char> required(member.size, 0);
+    // Members are at most a few hundred bytes (strings of 256); a larger one gets the heap.
+    unsigned char room[512] = {};
+    std::vector<unsigned char> large(member.size > sizeof room ? member.size : 0, 0);
+    unsigned char* const wanted_bytes = large.empty() ? room : large.data();
     uint32_t given = 1;
     std::string problem;
-    const Reading reading = read_member(value, member, required.data(), given, problem);
+    const Reading reading = read_member(value, member, wanted_bytes, given, problem);
     if (reading == Reading::Invalid) {
         add_fault(walk, where, problem);
         return;
@@ -349,8 +354,8 @@ void check_member(Walk& walk, const StructureInfo& structure, const MemberRow& m
     }
     const unsigned char* device = base + member.offset;
     if (compared_whole(member, limit)) {
-        if (!whole_met(member, required.data(), device)) {
-            add_unmet(walk, where, member_text(member, required.data(), member.count),
+        if (!whole_met(member, wanted_bytes, device)) {
+            add_unmet(walk, where, member_text(member, wanted_bytes, member.count),
                       member_text(member, device, member.count));
         }
         return;
@@ -358,7 +363,7 @@ void check_member(Walk& walk, const StructureInfo& structure, const MemberRow& m
     const uint32_t valid = member_element_count(structure, member, base);
     const size_t size = element_size(member);
     for (uint32_t i = 0; i < given; ++i) {
-        const unsigned char* wanted = required.data() + i * size;
+        const unsigned char* wanted = wanted_bytes + i * size;
         if (i < valid && element_met(member, limit, wanted, device + i * size)) {
             continue;
         }
@@ -368,49 +373,66 @@ void check_member(Walk& walk, const StructureInfo& structure, const MemberRow& m
     }
 }
 
+void check_structure(Walk& walk, const StructureInfo& structure, const ProfileJson& members,
+                     const unsigned char* base, LimitType inherited, std::string& where);
+
+// One member of a structure; where names it.
+void check_structure_member(Walk& walk, const StructureInfo& structure, const std::string& name,
+                            const ProfileJson& value, const unsigned char* base,
+                            LimitType inherited, std::string& where) {
+    const MemberRow* member = find_member(structure, name.c_str());
+    if (member == nullptr) {
+        add_unknown(walk, where);
+        return;
+    }
+    const LimitType limit = member->limit != LimitNone ? member->limit : inherited;
+    if (member->kind != MemberKind::Structure) {
+        check_member(walk, structure, *member, limit, value, base, where);
+        return;
+    }
+    const LimitType inner = (limit & LimitStruct) != 0 ? LimitNone : limit;
+    const unsigned char* nested = base != nullptr ? base + member->offset : nullptr;
+    if (member->count == 1) {
+        check_structure(walk, *member->nested, value, nested, inner, where);
+        return;
+    }
+    if (!value.is_array() || value.size() > member->count) {
+        add_fault(walk, where, "expected an array of at most " + std::to_string(member->count));
+        return;
+    }
+    const uint32_t valid =
+        base != nullptr ? member_element_count(structure, *member, base) : member->count;
+    const size_t mark = where.size();
+    for (uint32_t i = 0; i < value.size(); ++i) {
+        where += "[" + std::to_string(i) + "]";
+        if (i >= valid) {
+            add_unmet(walk, where, "present", "missing");
+        } else {
+            check_structure(walk, *member->nested, value[i],
+                            nested != nullptr ? nested + i * member->nested->size : nullptr, inner,
+                            where);
+        }
+        where.resize(mark);
+    }
+}
+
 // A structure's required members, nested structures member by member. base is the device's
 // structure (null while validating); members without a limit type of their own take the one of
-// the member they are nested in ("min,mul" on an extent), except under "struct".
+// the member they are nested in ("min,mul" on an extent), except under "struct". where names the
+// structure; it grows by each member's name while that member is compared, so that no text is
+// built for what is met.
 void check_structure(Walk& walk, const StructureInfo& structure, const ProfileJson& members,
-                     const unsigned char* base, LimitType inherited, const std::string& where) {
+                     const unsigned char* base, LimitType inherited, std::string& where) {
     if (!members.is_object()) {
         add_fault(walk, where, "expected an object");
         return;
     }
+    const size_t mark = where.size();
     for (const auto& item : members.items()) {
-        const std::string at = where + "." + item.key();
-        const MemberRow* member = find_member(structure, item.key().c_str());
-        if (member == nullptr) {
-            add_unknown(walk, at);
-            continue;
-        }
-        const LimitType limit = member->limit != LimitNone ? member->limit : inherited;
-        if (member->kind != MemberKind::Structure) {
-            check_member(walk, structure, *member, limit, item.value(), base, at);
-            continue;
-        }
-        const LimitType inner = (limit & LimitStruct) != 0 ? LimitNone : limit;
-        const unsigned char* nested = base != nullptr ? base + member->offset : nullptr;
-        if (member->count == 1) {
-            check_structure(walk, *member->nested, item.value(), nested, inner, at);
-            continue;
-        }
-        if (!item.value().is_array() || item.value().size() > member->count) {
-            add_fault(walk, at, "expected an array of at most " + std::to_string(member->count));
-            continue;
-        }
-        const uint32_t valid =
-            base != nullptr ? member_element_count(structure, *member, base) : member->count;
-        for (uint32_t i = 0; i < item.value().size(); ++i) {
-            const std::string element = at + "[" + std::to_string(i) + "]";
-            if (i >= valid) {
-                add_unmet(walk, element, "present", "missing");
-                continue;
-            }
-            check_structure(walk, *member->nested, item.value()[i],
-                            nested != nullptr ? nested + i * member->nested->size : nullptr, inner,
-                            element);
-        }
+        where += '.';
+        where += item.key();
+        check_structure_member(walk, structure, item.key(), item.value(), base, inherited, where);
+        where.resize(mark);
     }
 }
 
@@ -426,6 +448,18 @@ struct Source {
     const char* wrapper;
     const char* wrapper_member;
 };
+
+// Structure names looked up once per document: a device's own document names the same few
+// structures for each of its hundreds of formats, and the tables are searched name by name.
+std::map<std::string, const StructureInfo*> structures_by_name;
+
+const StructureInfo* structure_named(const std::string& name) {
+    const auto found = structures_by_name.find(name);
+    if (found != structures_by_name.end()) {
+        return found->second;
+    }
+    return structures_by_name.emplace(name, find_structure(name.c_str())).first->second;
+}
 
 const void* chained(const StructureChain* chain, const StructureInfo* structure) {
     for (size_t i = 0; chain != nullptr && i < chain->size(); ++i) {
@@ -443,7 +477,7 @@ void check_wrapper(Walk& walk, const ProfileJson& members, const Source& source,
         return;
     }
     for (const auto& item : members.items()) {
-        const std::string at = where + "." + item.key();
+        std::string at = where + "." + item.key();
         if (item.key() != source.wrapper_member) {
             add_unknown(walk, at);
         } else if (!validating(walk) && source.root_bytes == nullptr) {
@@ -463,12 +497,12 @@ void check_structures(Walk& walk, const ProfileJson& block, const Source& source
     }
     for (const auto& item : block.items()) {
         const std::string& name = item.key();
-        const std::string where = prefix + name;
+        std::string where = prefix + name;
         if (name == source.wrapper || name == std::string(source.wrapper) + "KHR") {
             check_wrapper(walk, item.value(), source, where);
             continue;
         }
-        const StructureInfo* structure = find_structure(name.c_str());
+        const StructureInfo* structure = structure_named(name);
         if (structure == nullptr) {
             add_unknown(walk, where);
             continue;
@@ -992,6 +1026,7 @@ void write_json(const std::vector<ProfileResult>& results, const std::vector<Dev
 bool parse_profile_document(const char* text, size_t size, std::string& why) {
     document_kept = false;
     document = nullptr;
+    structures_by_name.clear();
     ProfileJson parsed;
     if (!parse_profile_json(text, size, parsed, why)) {
         return false;
