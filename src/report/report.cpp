@@ -93,56 +93,53 @@ VulkanName vulkan_name(const char* array, size_t array_size) {
     return name;
 }
 
-namespace {
-
-// The length of the UTF-8 sequence at in, with its code point, when it is a well-formed sequence
-// of two to four bytes (no overlong form, no surrogate, nothing past U+10FFFF) for a character
-// XML 1.0 allows (not U+FFFE or U+FFFF); 0 otherwise. Stops at the terminating NUL.
-size_t utf8_sequence(const unsigned char* in, uint32_t& code_point) {
-    const unsigned char lead = in[0];
-    size_t length = 0;
-    uint32_t least = 0;
+Utf8Sequence utf8_sequence(const unsigned char* bytes, size_t left) {
+    const unsigned char lead = bytes[0];
+    size_t trail = 0;
+    // The second byte's range is what rules out overlong forms, surrogates and code points past
+    // U+10FFFF (RFC 3629's table).
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
     if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        least = 0x80;
+        trail = 1;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        least = 0x800;
+        trail = 2;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
     } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        least = 0x10000;
+        trail = 3;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
     } else {
-        return 0;
+        return {1, false, 0};
     }
-    code_point = lead & (0x7Fu >> length);
-    for (size_t i = 1; i < length; ++i) {
-        if ((in[i] & 0xC0) != 0x80) {
-            return 0;
+    uint32_t code_point = lead & (0x3Fu >> trail);
+    for (size_t k = 1; k <= trail; ++k) {
+        if (k >= left || bytes[k] < low || bytes[k] > high) {
+            return {k, false, 0};
         }
-        code_point = (code_point << 6) | (in[i] & 0x3Fu);
+        code_point = (code_point << 6) | (bytes[k] & 0x3Fu);
+        low = 0x80;
+        high = 0xBF;
     }
-    const bool surrogate = code_point >= 0xD800 && code_point <= 0xDFFF;
-    if (code_point < least || code_point > 0x10FFFF || surrogate || code_point == 0xFFFE ||
-        code_point == 0xFFFF) {
-        return 0;
-    }
-    return length;
+    return {trail + 1, true, code_point};
 }
-
-}  // namespace
 
 XmlText xml_escaped(const VulkanName& name) {
     XmlText escaped{};
     char* out = escaped.text;
     for (const char* in = name.text; *in != '\0'; ++in) {
         const unsigned char byte = static_cast<unsigned char>(*in);
-        uint32_t code_point = 0;
-        const size_t sequence =
-            utf8_sequence(reinterpret_cast<const unsigned char*>(in), code_point);
-        if (sequence != 0) {
+        // The name ends with its NUL, which no sequence runs past: 4 bytes are always readable or
+        // end sooner.
+        const Utf8Sequence sequence =
+            utf8_sequence(reinterpret_cast<const unsigned char*>(in), strnlen(in, 4));
+        // XML 1.0 allows neither U+FFFE nor U+FFFF.
+        if (byte >= 0x80 && sequence.valid && sequence.code_point != 0xFFFE &&
+            sequence.code_point != 0xFFFF) {
             // At most 10 bytes for at least 2: within the room of six per byte.
-            out += snprintf(out, 11, "&#%u;", static_cast<unsigned>(code_point));
-            in += sequence - 1;
+            out += snprintf(out, 11, "&#%u;", static_cast<unsigned>(sequence.code_point));
+            in += sequence.length - 1;
             continue;
         }
         const char* entity = nullptr;

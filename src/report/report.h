@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #if defined(__GNUC__) || defined(__clang__)
@@ -63,6 +64,17 @@ VulkanName vulkan_name(const char (&array)[N]) {
 // ISO-8859-1, so each valid UTF-8 sequence of a character XML allows becomes a decimal character
 // reference ("&#8482;"); other bytes from 0x80 up pass as they are. Six bytes per input byte at
 // most.
+// The UTF-8 sequence at the start of bytes, of which left are readable: its length and, when it
+// is well-formed (RFC 3629: two to four bytes, no overlong form, no surrogate, nothing past
+// U+10FFFF), its code point. An ill-formed one is as long as its maximal ill-formed subpart, which
+// a reader replaces by one U+FFFD; a byte below 0x80 is a sequence of one that is not valid here.
+struct Utf8Sequence {
+    size_t length;
+    bool valid;
+    uint32_t code_point;
+};
+Utf8Sequence utf8_sequence(const unsigned char* bytes, size_t left);
+
 struct XmlText {
     char text[sizeof(VulkanName::text) * 6];
 };

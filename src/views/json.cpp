@@ -28,42 +28,6 @@ struct Json {
     bool first;  // nothing written yet in the innermost object or array
 };
 
-// The length of the UTF-8 sequence at the start of bytes and whether it is well-formed (RFC 3629:
-// no overlong form, no surrogate, nothing above U+10FFFF). An ill-formed one is as long as its
-// maximal ill-formed subpart, which is replaced by one U+FFFD.
-struct Utf8Step {
-    size_t length;
-    bool valid;
-};
-
-Utf8Step utf8_step(const unsigned char* bytes, size_t left) {
-    const unsigned char lead = bytes[0];
-    size_t trail = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        trail = 1;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        trail = 2;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        trail = 3;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return {1, false};
-    }
-    for (size_t k = 1; k <= trail; ++k) {
-        if (k >= left || bytes[k] < low || bytes[k] > high) {
-            return {k, false};
-        }
-        low = 0x80;
-        high = 0xBF;
-    }
-    return {trail + 1, true};
-}
-
 // Text from a driver as a JSON string: quotation mark and backslash escaped, every control byte
 // (and DEL) as \u00XX, and bytes that are not UTF-8 replaced by U+FFFD, so that the document is
 // valid UTF-8 whatever a driver wrote.
@@ -85,7 +49,7 @@ void append_json_string(std::string& out, const char* text, size_t length) {
         }
         const unsigned char byte = bytes[i];
         if (byte >= 0x80) {
-            const Utf8Step step = utf8_step(bytes + i, length - i);
+            const Utf8Sequence step = utf8_sequence(bytes + i, length - i);
             if (step.valid) {
                 out.append(text + i, step.length);
             } else {
