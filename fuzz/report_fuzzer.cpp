@@ -44,6 +44,7 @@
 #include "registry/registry.h"
 #include "support.h"
 #include "views/json.h"
+#include "vulkan/commands.h"
 #include "vulkan/entry_points.h"
 
 namespace {
@@ -164,20 +165,12 @@ std::vector<VkExtensionProperties> take_extensions(Input& input) {
     return extensions;
 }
 
-// The commands the complete report asks vkGetInstanceProcAddr for, one bit each.
-const char* const complete_commands[] = {
-    "vkEnumerateInstanceVersion",
-    "vkEnumerateInstanceLayerProperties",
-    "vkEnumeratePhysicalDeviceGroups",
-    "vkGetPhysicalDeviceProperties2",
-    "vkGetPhysicalDeviceFeatures",
-    "vkGetPhysicalDeviceFeatures2",
-    "vkGetPhysicalDeviceQueueFamilyProperties",
-    "vkGetPhysicalDeviceQueueFamilyProperties2",
-    "vkGetPhysicalDeviceMemoryProperties2",
-    "vkGetPhysicalDeviceFormatProperties",
-    "vkGetPhysicalDeviceFormatProperties2",
-    "vkGetPhysicalDeviceToolProperties",
+// The commands the complete report asks vkGetInstanceProcAddr for, one bit each: the loader's
+// version query, then the commands of the table in their order.
+const char* const complete_commands[] = {"vkEnumerateInstanceVersion",
+#define BRISOL_COMMAND_NAME(name, version, extension_name) #name,
+                                         BRISOL_VULKAN_COMMANDS(BRISOL_COMMAND_NAME)
+#undef BRISOL_COMMAND_NAME
 };
 
 void take_chain(Input& input, FakeDevice& device) {

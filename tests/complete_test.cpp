@@ -10,6 +10,7 @@
 #include "app/run.h"
 #include "fake/fake_driver.h"
 #include "support.h"
+#include "vulkan/commands.h"
 
 namespace {
 
@@ -40,17 +41,11 @@ void old_loader_without_properties2() {
 
 void every_further_command_missing() {
     fake.devices[0].properties.apiVersion = VK_API_VERSION_1_3;
-    fake.missing_commands = {"vkEnumerateInstanceLayerProperties",
-                             "vkEnumeratePhysicalDeviceGroups",
-                             "vkGetPhysicalDeviceProperties2",
-                             "vkGetPhysicalDeviceFeatures",
-                             "vkGetPhysicalDeviceFeatures2",
-                             "vkGetPhysicalDeviceQueueFamilyProperties",
-                             "vkGetPhysicalDeviceQueueFamilyProperties2",
-                             "vkGetPhysicalDeviceMemoryProperties2",
-                             "vkGetPhysicalDeviceFormatProperties",
-                             "vkGetPhysicalDeviceFormatProperties2",
-                             "vkGetPhysicalDeviceToolProperties"};
+    fake.missing_commands = {
+#define BRISOL_COMMAND_NAME(name, version, extension_name) #name,
+        BRISOL_VULKAN_COMMANDS(BRISOL_COMMAND_NAME)
+#undef BRISOL_COMMAND_NAME
+    };
 }
 
 void hostile_answers() {

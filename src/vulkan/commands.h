@@ -10,19 +10,19 @@
 // without an instance), and the name an extension gives it for an older instance (the same
 // signature), or null.
 #define BRISOL_VULKAN_COMMANDS(X)                                                                \
-    X(vkGetPhysicalDeviceFeatures, VK_API_VERSION_1_0, nullptr)                                  \
-    X(vkGetPhysicalDeviceQueueFamilyProperties, VK_API_VERSION_1_0, nullptr)                     \
-    X(vkGetPhysicalDeviceFormatProperties, VK_API_VERSION_1_0, nullptr)                          \
     X(vkEnumerateInstanceLayerProperties, 0, nullptr)                                            \
+    X(vkEnumeratePhysicalDeviceGroups, VK_API_VERSION_1_1, "vkEnumeratePhysicalDeviceGroupsKHR") \
     X(vkGetPhysicalDeviceProperties2, VK_API_VERSION_1_1, "vkGetPhysicalDeviceProperties2KHR")   \
+    X(vkGetPhysicalDeviceFeatures, VK_API_VERSION_1_0, nullptr)                                  \
     X(vkGetPhysicalDeviceFeatures2, VK_API_VERSION_1_1, "vkGetPhysicalDeviceFeatures2KHR")       \
-    X(vkGetPhysicalDeviceMemoryProperties2, VK_API_VERSION_1_1,                                  \
-      "vkGetPhysicalDeviceMemoryProperties2KHR")                                                 \
+    X(vkGetPhysicalDeviceQueueFamilyProperties, VK_API_VERSION_1_0, nullptr)                     \
     X(vkGetPhysicalDeviceQueueFamilyProperties2, VK_API_VERSION_1_1,                             \
       "vkGetPhysicalDeviceQueueFamilyProperties2KHR")                                            \
+    X(vkGetPhysicalDeviceMemoryProperties2, VK_API_VERSION_1_1,                                  \
+      "vkGetPhysicalDeviceMemoryProperties2KHR")                                                 \
+    X(vkGetPhysicalDeviceFormatProperties, VK_API_VERSION_1_0, nullptr)                          \
     X(vkGetPhysicalDeviceFormatProperties2, VK_API_VERSION_1_1,                                  \
       "vkGetPhysicalDeviceFormatProperties2KHR")                                                 \
-    X(vkEnumeratePhysicalDeviceGroups, VK_API_VERSION_1_1, "vkEnumeratePhysicalDeviceGroupsKHR") \
     X(vkGetPhysicalDeviceToolProperties, VK_API_VERSION_1_3, "vkGetPhysicalDeviceToolPropertiesEXT")
 
 // Each member is null until bound, and stays null when Vulkan does not hand it out.
