@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include <vulkan/vulkan.h>
+
 #include "report/plain_pieces.h"
 
 ReportStream text_report;
@@ -194,4 +196,11 @@ DecimalText decimal_text(double value) {
         memmove(at + 1, at + point_length, strlen(at + point_length) + 1);
     }
     return decimal;
+}
+
+VersionText version_text(uint32_t version) {
+    VersionText text{};
+    snprintf(text.text, sizeof text.text, "%u.%u.%u", VK_API_VERSION_MAJOR(version),
+             VK_API_VERSION_MINOR(version), VK_API_VERSION_PATCH(version));
+    return text;
 }

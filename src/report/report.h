@@ -80,6 +80,13 @@ struct XmlText {
 };
 XmlText xml_escaped(const VulkanName& name);
 
+// A Vulkan version as "major.minor.patch" (the variant, always 0 for Vulkan, left out). Never
+// fails.
+struct VersionText {
+    char text[32];
+};
+VersionText version_text(uint32_t version);
+
 // A floating-point value as printf's "%f" writes it in the "C" locale: a driver or layer may set
 // a locale whose decimal point is ',' for the whole process. Never fails.
 struct DecimalText {

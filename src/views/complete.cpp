@@ -268,11 +268,6 @@ void write_device_facts(const DeviceFacts& facts) {
     put_xml("\n\t\t\t</device_details>");
 }
 
-void write_version(char (&text)[32], uint32_t version) {
-    snprintf(text, sizeof text, "%u.%u.%u", VK_API_VERSION_MAJOR(version),
-             VK_API_VERSION_MINOR(version), VK_API_VERSION_PATCH(version));
-}
-
 void write_layer_extensions(const LayerFacts& layer) {
     if (layer.extensions_failure != nullptr) {
         report_error(layer.extensions_failure);
@@ -303,12 +298,11 @@ void write_layers(const InstanceFacts& facts) {
         const VkLayerProperties& layer = facts.layers[i].properties;
         const VulkanName name = vulkan_name(layer.layerName);
         const VulkanName description = vulkan_name(layer.description);
-        char spec_version[32];
-        write_version(spec_version, layer.specVersion);
+        const VersionText spec_version = version_text(layer.specVersion);
         append_text("\n- %u/ %s (spec version: %s, implementation version: %u)\n\t%s", i + 1,
-                    name.text, spec_version, layer.implementationVersion, description.text);
+                    name.text, spec_version.text, layer.implementationVersion, description.text);
         append_xml("\n\t\t\t<layer name=\"%s\" spec_version=\"%s\" implementation_version=\"%u\"",
-                   xml_escaped(name).text, spec_version, layer.implementationVersion);
+                   xml_escaped(name).text, spec_version.text, layer.implementationVersion);
         append_xml(" description=\"%s\">", xml_escaped(description).text);
         write_layer_extensions(facts.layers[i]);
         put_xml("\n\t\t\t</layer>");
@@ -359,16 +353,14 @@ void report_complete_groups(const InstanceFacts& facts) {
 }
 
 void report_complete_instance(const InstanceFacts& facts) {
-    char loader_version[32];
-    char api_version[32];
-    write_version(loader_version, facts.setup.loader_version);
-    write_version(api_version, facts.setup.api_version);
+    const VersionText loader_version = version_text(facts.setup.loader_version);
+    const VersionText api_version = version_text(facts.setup.api_version);
     const unsigned properties2 = facts.setup.properties2_extension ? 1 : 0;
-    append_text("\n\nLoader instance version: %s", loader_version);
-    append_text("\nInstance API version: %s%s", api_version,
+    append_text("\n\nLoader instance version: %s", loader_version.text);
+    append_text("\nInstance API version: %s%s", api_version.text,
                 properties2 != 0 ? " (with VK_KHR_get_physical_device_properties2)" : "");
-    append_xml("\n\n\t<instance_details loader_version=\"%s\" api_version=\"%s\"", loader_version,
-               api_version);
+    append_xml("\n\n\t<instance_details loader_version=\"%s\" api_version=\"%s\"",
+               loader_version.text, api_version.text);
     append_xml(" properties2_extension=\"%u\">", properties2);
     write_layers(facts);
     reported_devices.clear();

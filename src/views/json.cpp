@@ -141,10 +141,7 @@ void string_member(Json& json, const char* name, const char* value) {
 }
 
 void version_member(Json& json, const char* name, uint32_t version) {
-    char text[40];
-    snprintf(text, sizeof text, "%u.%u.%u", VK_API_VERSION_MAJOR(version),
-             VK_API_VERSION_MINOR(version), VK_API_VERSION_PATCH(version));
-    string_member(json, name, text);
+    string_member(json, name, version_text(version).text);
 }
 
 void string_list(Json& json, const char* name, const std::vector<std::string>& texts) {

@@ -701,12 +701,6 @@ bool parse_api_version(const std::string& text, uint32_t& version) {
     return at == text.size();
 }
 
-std::string version_text(uint32_t version) {
-    return std::to_string(VK_API_VERSION_MAJOR(version)) + "." +
-           std::to_string(VK_API_VERSION_MINOR(version)) + "." +
-           std::to_string(VK_API_VERSION_PATCH(version));
-}
-
 // One alternative of a requirement block: a capability name, or an array of names that are all
 // required. False when it is neither, or names a capability the document does not define.
 bool alternative_names(const ProfileJson& alternative, const ProfileJson& capabilities,
@@ -854,7 +848,7 @@ DeviceResult check_profile(const ProfileJson& profile, const ProfileJson& capabi
     // The variant bits say which API it is, not how new it is.
     if ((has & 0x1FFFFFFFu) < required) {
         result.unmet.push_back(
-            {"api-version", version_text(required), version_text(has), "", false});
+            {"api-version", version_text(required).text, version_text(has).text, "", false});
     }
     std::vector<const std::string*> names;
     for (const ProfileJson& entry : profile["capabilities"]) {
