@@ -40,15 +40,11 @@ void append_flags_text(std::string& out, const MemberRow& member, uint64_t value
     }
     uint64_t unnamed = value;
     bool first = true;
-    for (uint32_t i = 0; member.names != nullptr && i < member.names->count; ++i) {
-        const ValueName& bit = member.names->values[i];
-        // Only single bits: the tables also hold masks of several bits.
-        if (bit.value == 0 || (bit.value & (bit.value - 1)) != 0 || (value & bit.value) == 0) {
-            continue;
-        }
+    uint32_t index = 0;
+    while (const ValueName* bit = next_set_bit(member, value, index)) {
         out += first ? "" : " | ";
-        out += bit.name;
-        unnamed &= ~bit.value;
+        out += bit->name;
+        unnamed &= ~bit->value;
         first = false;
     }
     if (unnamed != 0) {
@@ -69,6 +65,17 @@ void append_uuid_text(std::string& out, const unsigned char* bytes, uint32_t cou
 }
 
 }  // namespace
+
+const ValueName* next_set_bit(const MemberRow& member, uint64_t value, uint32_t& index) {
+    for (; member.names != nullptr && index < member.names->count; ++index) {
+        const ValueName& bit = member.names->values[index];
+        if (bit.value != 0 && (bit.value & (bit.value - 1)) == 0 && (value & bit.value) != 0) {
+            ++index;
+            return &bit;
+        }
+    }
+    return nullptr;
+}
 
 size_t element_size(const MemberRow& member) {
     switch (member.kind) {

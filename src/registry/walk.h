@@ -40,6 +40,10 @@ uint64_t element_unsigned(const MemberRow& member, const unsigned char* element)
 int64_t element_signed(const MemberRow& member, const unsigned char* element);
 double element_float(const MemberRow& member, const unsigned char* element);
 
+// The names of the single bits set in a flags value, one a call: index starts at 0, and null
+// says there are no more. The tables also name masks of several bits, which are skipped.
+const ValueName* next_set_bit(const MemberRow& member, uint64_t value, uint32_t& index);
+
 // Appends one member's value as a person reads it: signed numbers signed, floats in the
 // shortest form that reads back to the same float, enums by name, flags as bit names joined by
 // " | " (bits the headers do not know as hex, no bit as "0"), UUIDs as 8-4-4-4-12 hex, LUIDs as

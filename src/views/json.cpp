@@ -175,15 +175,11 @@ void note(MemberWriter& writer, const MemberRow& member, const char* text) {
 uint64_t append_flag_names(std::string& out, const MemberRow& member, uint64_t value) {
     uint64_t unnamed = value;
     out += '[';
-    for (uint32_t i = 0; member.names != nullptr && i < member.names->count; ++i) {
-        const ValueName& bit = member.names->values[i];
-        // Only single bits: the tables also hold masks of several bits.
-        if (bit.value == 0 || (bit.value & (bit.value - 1)) != 0 || (value & bit.value) == 0) {
-            continue;
-        }
+    uint32_t index = 0;
+    while (const ValueName* bit = next_set_bit(member, value, index)) {
         out += unnamed != value ? ", " : "";
-        append_name(out, bit.name);
-        unnamed &= ~bit.value;
+        append_name(out, bit->name);
+        unnamed &= ~bit->value;
     }
     out += ']';
     return unnamed;
