@@ -92,6 +92,7 @@ class Registry:
                                           if for_vulkan(e) and e.get('supported') != 'disabled')
         for extension in extensions:
             self.read_requires(extension, None, extension.get('name'))
+        self.enum_aliases = enum_aliases(root)
 
     @staticmethod
     def in_headers(extension):
@@ -285,9 +286,58 @@ class Writer:
                 out.append('const ValueName %s[] = {' % values)
                 out.extend('    {static_cast<uint64_t>(%s), "%s"},' % (e, e) for e in enumerants)
                 out.append('};')
-            out.append('const ValueNames %s_names = {"%s", %s, %d, %s};' % (
-                enum_name, enum_name, values, len(enumerants), 'true' if bits else 'false'))
+            aliases, alias_count = write_alias_table(
+                enum_name, enumerants, self.registry.enum_aliases.get(enum_name, {}), out)
+            out.append('const ValueNames %s_names = {"%s", %s, %d, %s, %s, %d};' % (
+                enum_name, enum_name, values, len(enumerants), 'true' if bits else 'false',
+                aliases, alias_count))
         return out
+
+
+# ---- Aliases of enumerants, flag bits and formats ----
+
+def enum_aliases(root):
+    """Every other name vk.xml gives an enumerant, a flag bit or a format, in the enumeration's
+    own list or where a version or an extension adds it: {enumeration: {alias: target}}. A
+    profile may use any of them; the target may itself be an alias."""
+    aliases = {}
+    for enums in root.findall('enums'):
+        for enum in enums.findall('enum'):
+            if enum.get('alias') and for_vulkan(enum):
+                aliases.setdefault(enums.get('name'), {})[enum.get('name')] = enum.get('alias')
+    parents = [f for f in root.findall('feature') if for_vulkan(f)]
+    parents += [e for e in root.find('extensions')
+                if for_vulkan(e) and e.get('supported') != 'disabled']
+    for parent in parents:
+        for require in parent.findall('require'):
+            if not for_vulkan(require):
+                continue
+            for enum in require.findall('enum'):
+                if enum.get('alias') and enum.get('extends') and for_vulkan(enum):
+                    aliases.setdefault(enum.get('extends'), {})[enum.get('name')] = \
+                        enum.get('alias')
+    return aliases
+
+
+def write_alias_table(enum_name, enumerants, aliases, out):
+    """Writes the aliases of one enumeration whose target is one of its enumerants, each with
+    the target's value (an alias a platform or provisional header declares need not be declared
+    in this build's headers); returns the array's name (or nullptr) and its length. The
+    enumerant's own name stays the one value_name() gives, so reports keep their words."""
+    rows = []
+    for alias, target in aliases.items():
+        seen = set()
+        while target in aliases and target not in seen:
+            seen.add(target)
+            target = aliases[target]
+        if target in enumerants and alias not in enumerants:
+            rows.append((target, alias))
+    if not rows:
+        return 'nullptr', 0
+    out.append('const ValueName %s_aliases[] = {' % enum_name)
+    out.extend('    {static_cast<uint64_t>(%s), "%s"},' % row for row in rows)
+    out.append('};')
+    return '%s_aliases' % enum_name, len(rows)
 
 
 def write_formats(registry, out):

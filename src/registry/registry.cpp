@@ -52,6 +52,12 @@ bool value_of_name(const ValueNames& names, const char* name, uint64_t* value) {
             return true;
         }
     }
+    for (uint32_t i = 0; i < names.alias_count; ++i) {
+        if (strcmp(names.aliases[i].name, name) == 0) {
+            *value = names.aliases[i].value;
+            return true;
+        }
+    }
     return false;
 }
 

@@ -54,6 +54,10 @@ struct ValueNames {
     const ValueName* values;
     uint32_t count;
     bool bits;  // flag bits: a value is a set of them
+    // The other names vk.xml gives the same values (VK_SHADER_STAGE_TASK_BIT_NV for
+    // VK_SHADER_STAGE_TASK_BIT_EXT), each with its value; may be null.
+    const ValueName* aliases;
+    uint32_t alias_count;
 };
 
 struct StructureInfo;
@@ -136,8 +140,9 @@ extern const uint32_t registry_extension_count;
 const StructureInfo* find_structure(const char* name);  // by name or alias, any table
 const MemberRow* find_member(const StructureInfo& structure, const char* name);
 const ValueNames* find_value_names(const char* type_name);
+// The value's own name, never an alias; null when the table has none.
 const char* value_name(const ValueNames& names, uint64_t value);
 // Whether registry_extension_names holds the name.
 bool registry_names_extension(const char* name);
-// The value of a name in a table; false when the table has no such name.
+// The value of a name or an alias in a table; false when the table has no such name.
 bool value_of_name(const ValueNames& names, const char* name, uint64_t* value);
