@@ -1,5 +1,6 @@
-// libFuzzer target: one profile document per input, read as "-profile FILE" reads it and, when
-// it is accepted, checked against the fake driver's sample device in process. It aborts, so
+// libFuzzer target: one to three profile documents per input, separated by NUL bytes (which no
+// JSON text holds), read as "-profile FILE" given once for each reads them and, when they are
+// accepted, checked against the fake driver's sample device in process. It aborts, so
 // that libFuzzer keeps the input, unless a refused document comes with a one-line reason and an
 // accepted one gives a verdict in all three forms: text lines, an XML report valid against the
 // report's schema, and a JSON document that parses.
@@ -7,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -47,8 +49,19 @@ void check_verdict(const char* format) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    std::vector<std::string> documents;
+    for (size_t at = 0; documents.size() < 3;) {
+        const size_t end = documents.size() < 2 ? input.find('\0', at) : std::string::npos;
+        documents.push_back(input.substr(at, end == std::string::npos ? end : end - at));
+        if (end == std::string::npos) {
+            break;
+        }
+        at = end + 1;
+    }
+    std::string file;
     std::string why;
-    if (!parse_profile_document(reinterpret_cast<const char*>(data), size, why)) {
+    if (!parse_profile_documents(documents, file, why)) {
         if (why.empty() || why.find('\n') != std::string::npos) {
             fail("a refused document has no one-line reason", why);
         }

@@ -19,7 +19,19 @@
 RunOptions parse_options(int argc, const char* const* argv) {
     RunOptions options;
     for (int i = 1; i < argc; ++i) {
+        // The file name of "-profile=FILE" is the user's, whatever it holds: only what comes
+        // before it is searched for options.
+        std::string before;
         const char* argument = argv[i];
+        const char* profile = strstr(argument, "-profile");
+        if (profile != nullptr && profile[8] == '=') {
+            options.profile_paths.push_back(profile + 9);
+            before.assign(argument, static_cast<size_t>(profile - argument));
+            argument = before.c_str();
+        } else if (profile != nullptr) {
+            // The file name that follows is the user's, whatever it holds.
+            options.profile_paths.push_back(i + 1 < argc ? argv[++i] : "");
+        }
         if (strstr(argument, "-a") != nullptr) {
             options.detailed = true;
         }
@@ -48,10 +60,6 @@ RunOptions parse_options(int argc, const char* const* argv) {
         }
         if (strstr(argument, "-version") != nullptr) {
             options.show_version = true;
-        }
-        // The file name that follows is the user's, whatever it holds.
-        if (strstr(argument, "-profile") != nullptr) {
-            options.profile_path = i + 1 < argc ? argv[++i] : "";
         }
     }
     return options;
@@ -115,6 +123,24 @@ void report_profile(const VulkanLoader& loader) {
     loader.release(handle);
 }
 
+// Reads every file given with "-profile"; false, with one line on standard error naming the
+// file and why, when one cannot be read or is not a profiles document.
+bool load_profiles(const std::vector<const char*>& paths) {
+    for (const char* path : paths) {
+        if (*path == '\0') {
+            fprintf(stderr, "brisol: -profile: no file name given\n");
+            return false;
+        }
+    }
+    std::string file;
+    std::string why;
+    if (!load_profile_documents(paths, file, why)) {
+        fprintf(stderr, "brisol: %s: %s\n", file.c_str(), why.c_str());
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 const ReportStream& build_report(const RunOptions& options, const VulkanLoader& loader) {
@@ -126,7 +152,7 @@ const ReportStream& build_report(const RunOptions& options, const VulkanLoader& 
         write_version_line();
         return text_report;
     }
-    if (options.profile_path != nullptr) {
+    if (!options.profile_paths.empty()) {
         write_xml_prolog();
         report_profile(loader);
         write_xml_epilogue();
@@ -160,12 +186,8 @@ int run_brisol(int argc, const char* const* argv) {
     const RunOptions options = parse_options(argc, argv);
     // A profile that cannot be read ends the run before Vulkan is touched.
     const bool checking =
-        options.profile_path != nullptr && !options.show_help && !options.show_version;
-    std::string why;
-    if (checking && !load_profile_document(options.profile_path, why)) {
-        fprintf(stderr, "brisol: %s: %s\n",
-                *options.profile_path != '\0' ? options.profile_path : "-profile",
-                *options.profile_path != '\0' ? why.c_str() : "no file name given");
+        !options.profile_paths.empty() && !options.show_help && !options.show_version;
+    if (checking && !load_profiles(options.profile_paths)) {
         return 2;
     }
     // A closed standard output still gets its report built, with descriptor 1 held by standard

@@ -1,6 +1,8 @@
 // The command line and the run sequence.
 #pragma once
 
+#include <vector>
+
 #include "report/report.h"
 #include "vulkan/entry_points.h"
 
@@ -14,9 +16,10 @@ struct RunOptions {
     bool header_footer = true;                 // "-noheaderfooter" clears it
     bool show_help = false;                    // "-h", "-?"
     bool show_version = false;                 // "-version"; the help screen wins over it
-    // "-profile FILE": the argument after "-profile", which is not searched for options; "" when
-    // "-profile" is the last argument, null when it is not given.
-    const char* profile_path = nullptr;
+    // "-profile FILE", "-profile=FILE", "--profile=FILE", any number of times: each file in the
+    // order given. The file name is not searched for options; it is "" when "-profile" is the
+    // last argument or nothing follows the "=".
+    std::vector<const char*> profile_paths;
 };
 
 // Options are recognised anywhere inside an argument, case-sensitively. The program's own path

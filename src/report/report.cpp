@@ -88,6 +88,38 @@ void report_error(const char* message) {
     append_xml("\n<error msg=\"%s\" />", message);
 }
 
+std::string control_escaped(const std::string& text) {
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (const char c : text) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            escaped += c;
+        } else if (c == '\n') {
+            escaped += "\\n";
+        } else if (c == '\t') {
+            escaped += "\\t";
+        } else {
+            char code[8];
+            snprintf(code, sizeof code, "\\x%02x", byte);
+            escaped += code;
+        }
+    }
+    return escaped;
+}
+
+std::vector<std::string> reported_errors(size_t text_mark) {
+    std::vector<std::string> errors;
+    const std::string lead = "\n [ERROR] ";
+    for (size_t at = text_report.find(lead, text_mark); at != std::string::npos;
+         at = text_report.find(lead, at + lead.size())) {
+        const size_t start = at + lead.size();
+        const size_t end = text_report.find('\n', start);
+        errors.push_back(text_report.substr(start, end == std::string::npos ? end : end - start));
+    }
+    return errors;
+}
+
 VulkanName vulkan_name(const char* array, size_t array_size) {
     VulkanName name{};
     const size_t length = strnlen(array, array_size);

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #if defined(__GNUC__) || defined(__clang__)
 #define BRISOL_PRINTF(format_index, first_arg) \
@@ -44,6 +45,14 @@ void append_xml_bytes(const char* bytes, size_t length);
 // Writes "[ERROR] message" to the text report, then an error element to the XML report.
 // Messages are fixed texts of the program, so they need no escaping.
 void report_error(const char* message);
+
+// Text from a file or a driver for a line of its own: each control character (and DEL) written
+// out as "\n", "\t" or "\xHH", so that no text can make a line of its own.
+std::string control_escaped(const std::string& text);
+
+// The messages report_error wrote to the text report from byte text_mark on, in order: for the
+// forms that carry the run's errors themselves (the JSON document and verdict).
+std::vector<std::string> reported_errors(size_t text_mark);
 
 // A name copied out of one of Vulkan's fixed-size character arrays. A driver may fill the array
 // without a terminating NUL, so the copy stops at the end of the array and is always terminated.

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "query/facts.h"
@@ -565,17 +566,6 @@ void write_devices(Parts& parts, VkInstance instance, const InstanceFacts& facts
     close(parts.brisol, ']');
 }
 
-// The messages the lower layers wrote to the text report since mark ("\n [ERROR] message").
-void take_reported_errors(size_t mark, std::vector<std::string>& errors) {
-    const std::string lead = "\n [ERROR] ";
-    for (size_t at = text_report.find(lead, mark); at != std::string::npos;
-         at = text_report.find(lead, at + lead.size())) {
-        const size_t start = at + lead.size();
-        const size_t end = text_report.find('\n', start);
-        errors.push_back(text_report.substr(start, end == std::string::npos ? end : end - start));
-    }
-}
-
 void write_vulkan(Parts& parts, const VulkanLoader& loader, std::vector<std::string>& errors) {
     const ModuleHandle handle = loader.bind();
     if (handle == nullptr) {
@@ -624,7 +614,9 @@ void write_json_document(const VulkanLoader& loader) {
     open(parts.profiles, '{');
     open(parts.brisol, '{');
     write_vulkan(parts, loader, errors);
-    take_reported_errors(text_mark, errors);
+    for (std::string& error : reported_errors(text_mark)) {
+        errors.push_back(std::move(error));
+    }
     text_report.resize(text_mark);
     xml_report.resize(xml_mark);
     string_list(parts.brisol, "errors", errors);

@@ -3,6 +3,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 FakeDriver fake;
 
@@ -103,6 +104,64 @@ FakeDevice sample_device() {
     family.queueCount = 16;
     device.queue_families = {family};
     device.format_properties.bufferFeatures = VK_FORMAT_FEATURE_VERTEX_BUFFER_BIT;
+    return device;
+}
+
+FakeDevice second_device() {
+    FakeDevice second = sample_device();
+    strcpy(second.properties.deviceName, "Second <GPU> & \"friends\"");
+    second.properties.vendorID = 0x10005;
+    second.properties.deviceID = 0xac740000u;
+    second.properties.deviceType = VK_PHYSICAL_DEVICE_TYPE_CPU;
+    second.properties.sparseProperties.residencyAlignedMipSize = VK_TRUE;
+    second.features.wideLines = VK_TRUE;
+    VkQueueFamilyProperties transfer{};
+    transfer.queueFlags = VK_QUEUE_TRANSFER_BIT;
+    transfer.queueCount = 2;
+    transfer.minImageTransferGranularity = {1, 1, 1};
+    VkQueueFamilyProperties graphics = transfer;
+    graphics.queueFlags = VK_QUEUE_GRAPHICS_BIT | VK_QUEUE_COMPUTE_BIT | VK_QUEUE_TRANSFER_BIT;
+    graphics.queueCount = 8;
+    graphics.timestampValidBits = 64;
+    second.queue_families = {transfer, graphics};
+    second.extensions.push_back(extension("VK_KHR_fragment_shading_rate", 2));
+    VkPhysicalDeviceFragmentShadingRatePropertiesKHR rate{};
+    rate.sType = VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_FRAGMENT_SHADING_RATE_PROPERTIES_KHR;
+    rate.maxFragmentShadingRateRasterizationSamples = VK_SAMPLE_COUNT_16_BIT;
+    second.chain.push_back(chain_structure(rate));
+    return second;
+}
+
+FakeDevice hostile_device(bool invalid_utf8) {
+    FakeDevice device = sample_device();
+    VkPhysicalDeviceProperties& p = device.properties;
+    if (invalid_utf8) {
+        // Each byte becomes U+FFFD in the JSON document: 765 bytes for a 255-byte name.
+        memset(p.deviceName, 0xff, sizeof p.deviceName - 1);
+        p.deviceName[sizeof p.deviceName - 1] = '\0';
+    } else {
+        memset(p.deviceName, 'N', sizeof p.deviceName);
+    }
+    p.apiVersion = VK_API_VERSION_1_3;
+    p.limits.framebufferColorSampleCounts = 0xFFFFFFFFu;
+    p.limits.strictLines = 901524418u;
+    p.limits.timestampComputeAndGraphics = 2;
+    p.limits.maxSamplerLodBias = std::numeric_limits<float>::quiet_NaN();
+    device.features.robustBufferAccess = 901524418u;
+    device.features.wideLines = 2;
+    device.format_properties.optimalTilingFeatures =
+        0x80000000u | VK_FORMAT_FEATURE_SAMPLED_IMAGE_BIT;
+    VkPhysicalDeviceVulkan12Properties driver{};
+    driver.sType = VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_VULKAN_1_2_PROPERTIES;
+    driver.driverID = static_cast<VkDriverId>(999);
+    memset(driver.driverName, 'D', sizeof driver.driverName);
+    memset(driver.driverInfo, 0xc3, sizeof driver.driverInfo - 1);
+    driver.denormBehaviorIndependence = static_cast<VkShaderFloatControlsIndependence>(77);
+    device.chain.push_back(chain_structure(driver));
+    VkPhysicalDeviceVulkan11Features features{};
+    features.sType = VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_VULKAN_1_1_FEATURES;
+    features.storageBuffer16BitAccess = 901524418u;
+    device.chain.push_back(chain_structure(features));
     return device;
 }
 

@@ -82,6 +82,14 @@ extern FakeDriver fake;
 // Device 1 of the report format's worked example: an NVIDIA discrete GPU with two heaps, one
 // extension and the limits of the limits example.
 FakeDevice sample_device();
+// A second device, a CPU with markup in its name, that differs from the sample where a profile
+// looks: its queue families (a transfer family before a graphics one), features, sparse
+// properties and VK_KHR_fragment_shading_rate with 16 rasterization samples at most.
+FakeDevice second_device();
+// A Vulkan 1.3 device whose answers no driver should give: a name of 256 bytes without a NUL (or,
+// with invalid_utf8, 255 bytes that are no UTF-8), booleans that are neither 0 nor 1, flag bits
+// and enumeration values without names, a NaN limit, a driver name without a NUL.
+FakeDevice hostile_device(bool invalid_utf8);
 VkExtensionProperties extension(const char* name, uint32_t spec_version);
 
 // Resets the fake to two instance extensions and one sample device.

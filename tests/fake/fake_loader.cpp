@@ -1,7 +1,9 @@
 // The fake driver exported under the loader's names, so that the real program can be run end to
 // end against it: build as libvulkan.so.1 and put its folder first on LD_LIBRARY_PATH.
 // FAKE_VULKAN_SCENARIO picks what it answers: "sample" (the default), "incompatible",
-// "no-devices", "two-devices" or "many:D:E" (D sample devices with E made-up extensions each).
+// "no-devices", "two-devices", "hostile" (the second device of "two-devices" and two devices whose
+// answers no driver should give), "families:F" (one sample device with F queue families) or
+// "many:D:E" (D sample devices with E made-up extensions each).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -32,12 +34,15 @@ void set_up_scenario() {
         fake.devices.clear();
         fake.device_count_result = VK_ERROR_INITIALIZATION_FAILED;
     } else if (strcmp(scenario, "two-devices") == 0) {
-        FakeDevice second = sample_device();
-        strcpy(second.properties.deviceName, "Second <GPU> & \"friends\"");
-        second.properties.vendorID = 0x10005;
-        second.properties.deviceID = 0xac740000u;
-        second.properties.deviceType = VK_PHYSICAL_DEVICE_TYPE_CPU;
-        fake.devices.push_back(second);
+        fake.devices.push_back(second_device());
+    } else if (strcmp(scenario, "hostile") == 0) {
+        fake.devices = {second_device(), hostile_device(false), hostile_device(true)};
+    } else if (sscanf(scenario, "families:%u", &devices) == 1) {
+        FakeDevice& device = fake.devices.front();
+        device.queue_families.resize(devices, device.queue_families.front());
+        for (unsigned f = 0; f < devices; ++f) {
+            device.queue_families[f].queueCount = f + 1;
+        }
     } else if (sscanf(scenario, "many:%u:%u", &devices, &fake.generated_device_extensions) == 2) {
         fake.devices.resize(devices, sample_device());
     }
