@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <utility>
 
 #include <vulkan/vulkan.h>
@@ -70,46 +71,91 @@ TextScan scan_text(const char* text, size_t size) {
     return scan;
 }
 
-// Finds where and why a text that did not parse went wrong, without building a value (the
-// parser's SAX interface; every value is accepted).
-struct ErrorFinder {
-    size_t position = 0;  // bytes read when the parser gave up
+// Builds the document as nlohmann's own DOM parser does (its SAX interface), with two changes for
+// large objects. Their members are added at the end without first looking for an earlier member
+// of the same name: ordered_json looks through every member it holds, which makes an object of n
+// members cost n * n / 2 comparisons (hours for a million); a name given twice is kept twice and
+// lookups find the first. And an object's members are gathered apart and moved into it once it
+// ends, in room of the exact size: growing the object member by member would copy every name at
+// each growth (ordered_json's names are const), twice the names' memory at once. Where the text
+// does not parse, it keeps where and why.
+struct DocumentBuilder {
+    using Members = std::deque<std::pair<std::string, ProfileJson>>;
+
+    ProfileJson& root;
+    std::vector<ProfileJson*> open;  // the objects and arrays being filled, innermost last
+    std::vector<Members> members;    // of each object being filled, innermost last
+    size_t position = 0;             // bytes read when the parser gave up
     std::string message;
 
+    template <typename Value>
+    ProfileJson* add(Value&& value) {
+        if (open.empty()) {
+            root = ProfileJson(std::forward<Value>(value));
+            return &root;
+        }
+        if (open.back()->is_array()) {
+            ProfileJson::array_t& array = open.back()->get_ref<ProfileJson::array_t&>();
+            array.emplace_back(std::forward<Value>(value));
+            return &array.back();
+        }
+        ProfileJson& member = members.back().back().second;
+        member = ProfileJson(std::forward<Value>(value));
+        return &member;
+    }
     bool null() {
+        add(nullptr);
         return true;
     }
-    bool boolean(bool) {
+    bool boolean(bool value) {
+        add(value);
         return true;
     }
-    bool number_integer(ProfileJson::number_integer_t) {
+    bool number_integer(ProfileJson::number_integer_t value) {
+        add(value);
         return true;
     }
-    bool number_unsigned(ProfileJson::number_unsigned_t) {
+    bool number_unsigned(ProfileJson::number_unsigned_t value) {
+        add(value);
         return true;
     }
-    bool number_float(ProfileJson::number_float_t, const std::string&) {
+    bool number_float(ProfileJson::number_float_t value, const std::string&) {
+        add(value);
         return true;
     }
-    bool string(std::string&) {
+    bool string(std::string& value) {
+        add(std::move(value));
         return true;
     }
-    bool binary(ProfileJson::binary_t&) {
+    bool binary(ProfileJson::binary_t& value) {
+        add(ProfileJson::binary(std::move(value)));
         return true;
     }
     bool start_object(std::size_t) {
+        open.push_back(add(ProfileJson::value_t::object));
+        members.emplace_back();
         return true;
     }
-    bool key(std::string&) {
+    bool key(std::string& name) {
+        members.back().emplace_back(std::move(name), nullptr);
         return true;
     }
     bool end_object() {
+        ProfileJson::object_t::Container& object = open.back()->get_ref<ProfileJson::object_t&>();
+        object.reserve(members.back().size());
+        for (auto& [name, value] : members.back()) {
+            object.emplace_back(std::move(name), std::move(value));
+        }
+        members.pop_back();
+        open.pop_back();
         return true;
     }
     bool start_array(std::size_t) {
+        open.push_back(add(ProfileJson::value_t::array));
         return true;
     }
     bool end_array() {
+        open.pop_back();
         return true;
     }
     bool parse_error(std::size_t at, const std::string&, const nlohmann::detail::exception& error) {
@@ -383,16 +429,15 @@ bool parse_profile_json(const char* text, size_t size, size_t room, ProfileJson&
                         " values";
         return false;
     }
-    value = ProfileJson::parse(text, text + size, nullptr, false);
-    if (!value.is_discarded()) {
+    DocumentBuilder builder{value, {}, {}, 0, ""};
+    if (ProfileJson::sax_parse(text, text + size, &builder)) {
         return true;
     }
     value = nullptr;
-    ErrorFinder finder;
-    ProfileJson::sax_parse(text, text + size, &finder);
     // The parser counts the byte it stopped at as read.
-    const size_t at = finder.position > 0 ? finder.position - 1 : 0;
-    why = "malformed JSON at " + line_and_column(text, size, at) + ": " + reason_of(finder.message);
+    const size_t at = builder.position > 0 ? builder.position - 1 : 0;
+    why =
+        "malformed JSON at " + line_and_column(text, size, at) + ": " + reason_of(builder.message);
     return false;
 }
 

@@ -25,7 +25,7 @@ constexpr size_t most_profile_file_bytes = size_t{64} << 20;
 constexpr int most_profile_nesting = 256;
 // Values (objects, arrays, numbers, strings, ...): the largest published document, a desktop
 // baseline of 455 kB, holds about 33,000.
-constexpr size_t most_profile_values = size_t{1} << 20;
+constexpr size_t most_profile_values = size_t{1} << 19;
 // The longest string or name: real ones are descriptions of a few hundred bytes.
 constexpr size_t most_profile_string_bytes = size_t{1} << 20;
 

@@ -33,8 +33,8 @@ std::vector<ProfileSupport> supports;
 constexpr size_t most_unmet_lines = 4096;
 // The most bytes of lines kept at once: for the verdict of all profiles and devices together and,
 // apart, for the capabilities of the device being checked. No form of the verdict may take more
-// than most_report_bytes, so more could never be written.
-constexpr size_t most_kept_bytes = 2 * most_report_bytes;
+// than most_report_bytes, so more could hardly be written.
+constexpr size_t most_kept_bytes = most_report_bytes;
 
 size_t cost_of(const Line& line) {
     return sizeof line + line.where.size() + line.required.size() + line.device.size() +
