@@ -1,8 +1,9 @@
 # bash completion for brisol
 #
 # Every argument of brisol is an option, so only the option texts are offered, except after a
-# redirection (brisol -a -xml > rep<TAB>) or -profile, where a file name comes. The -? stays
-# quoted: unquoted, the shell would expand it against the files in the current folder.
+# redirection (brisol -a -xml > rep<TAB>), after -profile and after -profile= or --profile=, where
+# a file name comes (-profile may be given once for each file). The -? stays quoted: unquoted,
+# the shell would expand it against the files in the current folder.
 
 _brisol() {
     local current=${COMP_WORDS[COMP_CWORD]}
@@ -10,8 +11,20 @@ _brisol() {
     ((COMP_CWORD > 0)) && previous=${COMP_WORDS[COMP_CWORD - 1]}
     local option
     COMPREPLY=()
-    # A redirection operator, with or without a descriptor number: > >> < 2> &> >| and the like.
-    if [[ $previous =~ ^[0-9]*(\<|\>|\>\>|\>\||\<\>|\>\&|\<\&)$|^\&\>\>?$|^-profile$ ]]; then
+    # With = among the word breaks, as bash has it, -profile=rep is three words: -profile, = and
+    # rep; without, one.
+    local before=
+    ((COMP_CWORD > 1)) && before=${COMP_WORDS[COMP_CWORD - 2]}
+    if [[ $previous == = && $before =~ ^--?profile$ ]]; then
+        previous=-profile
+    elif [[ $current =~ ^(--?profile=)(.*)$ ]]; then
+        compopt -o filenames 2>/dev/null
+        mapfile -t COMPREPLY < <(compgen -f -P "${BASH_REMATCH[1]}" -- "${BASH_REMATCH[2]}")
+        return
+    fi
+    # A redirection operator, with or without a descriptor number (> >> < 2> &> >| and the like),
+    # or -profile: a file name comes.
+    if [[ $previous =~ ^[0-9]*(\<|\>|\>\>|\>\||\<\>|\>\&|\<\&)$|^\&\>\>?$|^--?profile$ ]]; then
         # Outside a completion (a test sourcing this file), compopt has nothing to set.
         compopt -o filenames 2>/dev/null
         mapfile -t COMPREPLY < <(compgen -f -- "$current")
