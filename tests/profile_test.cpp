@@ -1140,8 +1140,9 @@ TEST(Profile, PublishedLinesAgainstVulkaninfo) {
 
 // No file and no driver takes the machine: a profile that names 4096 unmet queue families, named
 // by 1000 profiles, against lavapipe and against a driver with 4096 families, gives a verdict of
-// at most about 16 MiB in each form that says what it left out; a file of 60 MiB of empty
-// objects is refused before it is parsed. Each run holds under 256 MiB.
+// at most about 16 MiB in each form that says what it left out, as do names of markup that only
+// the XML form makes long; a file of 60 MiB of empty objects is refused before it is parsed. Each
+// run holds under 256 MiB.
 TEST(Profile, BoundedWhateverTheFileAndTheDriver) {
     std::string entries;
     for (int f = 0; f < 4096; ++f) {
@@ -1185,6 +1186,26 @@ TEST(Profile, BoundedWhateverTheFileAndTheDriver) {
             }
         }
     }
+    // Lines whose places are names of markup, five times longer in the XML form than in the text:
+    // the XML form is cut at its own size.
+    std::string markup;
+    for (int s = 0; s < 4096; ++s) {
+        markup += (s == 0 ? "\"" : ",\"") + std::to_string(s) + std::string(400, '&') + "\": {}";
+    }
+    std::string naming;
+    for (int p = 0; p < 20; ++p) {
+        naming += (p == 0 ? "\"VP_X_" : ",\"VP_X_") + std::to_string(p) +
+                  R"(": {"api-version": "1.0.0", "capabilities": ["m"]})";
+    }
+    const std::string names =
+        write_file(folder + "markup.json", R"({"capabilities": {"m": {"features": {)" + markup +
+                                               R"(}}}, "profiles": {)" + naming + "}}");
+    const ProgramRun xml = check_on_lavapipe({"-profile", names, "-xml"});
+    EXPECT_EQ(xml.status, 1);
+    EXPECT_LT(xml.out.size(), most_report_bytes + (size_t{64} << 10));
+    EXPECT_EQ(xml_error(xml.out), "");
+    EXPECT_NE(xml.out.find("<vk_profiles_left_out unmet=\""), std::string::npos);
+
     const std::string objects = write_file(folder + "objects.json", empty_objects(20 << 20));
     const ProgramRun refused = run_program(BRISOL_EXE, {"-profile", objects});
     EXPECT_EQ(refused.status, 2);
