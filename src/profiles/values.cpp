@@ -121,7 +121,7 @@ void note_unexpected(const ProfileJson& value, const MemberRow& member, unsigned
     if (value.is_null()) {
         spelled = true;  // the caller zeroed the element
     } else if (value.is_boolean()) {
-        spelled = store_number(ProfileJson(value.get<bool>() ? 1 : 0), member, element, why);
+        spelled = store_number(ProfileJson(value.get<bool>() ? 1u : 0u), member, element, why);
     } else if (value.is_number()) {
         spelled = store_number(value, member, element, why);
     } else if (value.is_string()) {
