@@ -322,9 +322,10 @@ long find_profile(const ProfileSet& set, const ProfileIndex& index, const std::s
     return static_cast<long>(found->second.front());
 }
 
-// Looks for a cycle from profile start, depth first without recursion (a chain may be as long
-// as the documents hold profiles). state: 0 unseen, 1 on the path, 2 done.
-bool cycle_from(const ProfileSet& set, size_t start, std::vector<uint8_t>& state, std::string& why,
+// Orders the profiles that start requires, and start after them, depth first without recursion
+// (a chain may be as long as the documents hold profiles); true when it finds a cycle instead.
+// state: 0 unseen, 1 on the path, 2 ordered.
+bool cycle_from(ProfileSet& set, size_t start, std::vector<uint8_t>& state, std::string& why,
                 size_t& in_profile) {
     std::vector<std::pair<size_t, size_t>> path{{start, 0}};
     state[start] = 1;
@@ -333,6 +334,7 @@ bool cycle_from(const ProfileSet& set, size_t start, std::vector<uint8_t>& state
         const std::vector<RequiredProfile>& required = set.profiles[profile].required;
         if (next == required.size()) {
             state[profile] = 2;
+            set.order.push_back(profile);
             path.pop_back();
             continue;
         }
@@ -517,6 +519,7 @@ bool resolve_required_profiles(ProfileSet& set, size_t& document, std::string& w
             profile.required.push_back({&text, find_profile(set, index, text, profile.document)});
         }
     }
+    set.order.clear();
     std::vector<uint8_t> state(set.profiles.size(), 0);
     for (size_t p = 0; p < set.profiles.size(); ++p) {
         size_t in_profile = 0;

@@ -71,6 +71,9 @@ struct Profile {
 struct ProfileSet {
     std::vector<std::unique_ptr<ProfileDocument>> documents;
     std::vector<Profile> profiles;
+    // Every profile (an index into profiles) after the profiles it requires, so that their
+    // verdicts are known first; filled by resolve_required_profiles.
+    std::vector<size_t> order;
     size_t bytes = 0;   // read so far, against most_profile_file_bytes
     size_t values = 0;  // parsed so far, against most_profile_values
 };
@@ -86,8 +89,8 @@ bool add_profile_text(ProfileSet& set, const char* path, const char* text, size_
                       std::string& why);
 
 // Once every document is added: finds each profile's required profiles ("profiles": [...]) by
-// name, in its own document first and then in the others in order. False when the requirements
-// go round in a cycle, with why set ("not a profiles document: profile VP_A_a requires itself,
-// through VP_B_b") and document set to the index of the document of the profile where it was
-// found.
+// name, in its own document first and then in the others in order, and puts the profiles in the
+// order they are to be checked in. False when the requirements go round in a cycle, with why set
+// ("not a profiles document: profile VP_A_a requires itself, through VP_B_b") and document set to
+// the index of the document of the profile where it was found.
 bool resolve_required_profiles(ProfileSet& set, size_t& document, std::string& why);

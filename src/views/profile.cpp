@@ -21,8 +21,6 @@ namespace {
 // The documents of the run, kept once they were read and found to be profiles documents.
 ProfileSet documents;
 bool documents_kept = false;
-// Every profile, each after the profiles it requires, so that their verdicts are known first.
-std::vector<size_t> check_order;
 std::vector<ProfileSupport> supports;
 
 // ---- Lines: what a device does not meet ----
@@ -592,7 +590,7 @@ Verdict check_devices(VkInstance instance, const InstanceFacts& instance_facts, 
         verdict.device_names.emplace_back(vulkan_name(facts.properties.deviceName).text);
         DeviceCheck check{
             view, {}, most_kept_bytes, std::vector<uint8_t>(documents.profiles.size())};
-        for (const size_t p : check_order) {
+        for (const size_t p : documents.order) {
             const bool keep_pair = keep && budget >= sizeof(PairResult);
             PairResult result = check_profile(check, documents.profiles[p], budget, keep_pair);
             check.met[p] = result.met ? 1 : 0;
@@ -612,34 +610,6 @@ Verdict check_devices(VkInstance instance, const InstanceFacts& instance_facts, 
     return verdict;
 }
 
-// Every profile after the profiles it requires (depth first, without recursion: a chain of
-// requirements may be as long as the documents hold profiles).
-void order_profiles() {
-    check_order.clear();
-    std::vector<uint8_t> done(documents.profiles.size(), 0);
-    for (size_t start = 0; start < documents.profiles.size(); ++start) {
-        if (done[start] != 0) {
-            continue;
-        }
-        std::vector<std::pair<size_t, size_t>> path{{start, 0}};
-        done[start] = 1;
-        while (!path.empty()) {
-            auto& [profile, next] = path.back();
-            const std::vector<RequiredProfile>& required = documents.profiles[profile].required;
-            if (next == required.size()) {
-                check_order.push_back(profile);
-                path.pop_back();
-                continue;
-            }
-            const long target = required[next++].index;
-            if (target >= 0 && done[static_cast<size_t>(target)] == 0) {
-                done[static_cast<size_t>(target)] = 1;
-                path.emplace_back(static_cast<size_t>(target), 0);
-            }
-        }
-    }
-}
-
 bool keep_documents(ProfileSet& set, std::string& file, std::string& why) {
     size_t document = 0;
     if (!resolve_required_profiles(set, document, why)) {
@@ -648,7 +618,6 @@ bool keep_documents(ProfileSet& set, std::string& file, std::string& why) {
     }
     documents = std::move(set);
     documents_kept = true;
-    order_profiles();
     return true;
 }
 
