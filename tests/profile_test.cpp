@@ -727,6 +727,18 @@ TEST(Profile, RequiredProfilesAndSeveralFiles) {
          profile("VP_X_unmet", {depth_bounds}) + profile("VP_X_met", {}),
          1,
          ""},
+        {"alternatives: an array of a kept and a missing capability, in both orders",
+         {document(
+             R"("VP_X_a": {"api-version": "1.0.0", "capabilities": [[["ok", "no"], "ok"]]}, )"
+             R"("VP_X_b": {"api-version": "1.0.0", "capabilities": [[["no", "ok"], ["ok", "no"]]]})")},
+         {"-profile", "FILE1"},
+         profile("VP_X_a", {}) +
+             profile("VP_X_b", {"VkPhysicalDeviceFeatures.depthBounds: required 1, device 0 (no, "
+                                "alternative 1 of 2)",
+                                "VkPhysicalDeviceFeatures.depthBounds: required 1, device 0 (no, "
+                                "alternative 2 of 2)"}),
+         1,
+         ""},
         {"a required profile that is met",
          {document(met + ", " + requiring("VP_X_a", "\"VP_X_met\""))},
          {"-profile", "FILE1"},
