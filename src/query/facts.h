@@ -26,6 +26,15 @@ struct StructureChain {
     size_t size() const {
         return structures.size();
     }
+    // The structure of that sType, or null when the chain does not hold it.
+    const void* find(VkStructureType type) const {
+        for (size_t i = 0; i < structures.size(); ++i) {
+            if (structures[i]->stype == type) {
+                return bytes(i);
+            }
+        }
+        return nullptr;
+    }
 };
 
 // Each failure below is a fixed text of the program (null when the part was read), which the

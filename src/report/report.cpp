@@ -16,6 +16,11 @@ ReportStream xml_report;
 
 namespace {
 
+constexpr uint32_t nvidia_vendor_id = 0x10DE;
+constexpr uint32_t intel_vendor_id = 0x8086;
+// Set by the build: Intel's driver encodes its version its own way on Windows only.
+constexpr bool platform_is_windows = BRISOL_PLATFORM_WINDOWS != 0;
+
 // Pieces of plain conversions go straight into the stream; the others are formatted by vsnprintf.
 // Most pieces are short lines; only those that carry a long Vulkan name outgrow the stack area,
 // and they are formatted a second time into an area of the exact size. The format attribute
@@ -86,6 +91,18 @@ void append_xml_bytes(const char* bytes, size_t length) {
 void report_error(const char* message) {
     append_text("\n [ERROR] %s", message);
     append_xml("\n<error msg=\"%s\" />", message);
+}
+
+std::vector<std::string> errors_reported_since(size_t mark) {
+    std::vector<std::string> errors;
+    const std::string lead = "\n [ERROR] ";
+    for (size_t at = text_report.find(lead, mark); at != std::string::npos;
+         at = text_report.find(lead, at + lead.size())) {
+        const size_t start = at + lead.size();
+        const size_t end = text_report.find('\n', start);
+        errors.push_back(text_report.substr(start, end == std::string::npos ? end : end - start));
+    }
+    return errors;
 }
 
 VulkanName vulkan_name(const char* array, size_t array_size) {
@@ -202,5 +219,19 @@ VersionText version_text(uint32_t version) {
     VersionText text{};
     snprintf(text.text, sizeof text.text, "%u.%u.%u", VK_API_VERSION_MAJOR(version),
              VK_API_VERSION_MINOR(version), VK_API_VERSION_PATCH(version));
+    return text;
+}
+
+DriverVersionText driver_version_text(uint32_t vendor_id, uint32_t driver_version) {
+    const uint32_t v = driver_version;
+    DriverVersionText text{};
+    if (vendor_id == nvidia_vendor_id) {
+        snprintf(text.text, sizeof text.text, "%u.%u.%u.%u", v >> 22, (v >> 14) & 0xFF,
+                 (v >> 6) & 0xFF, v & 0x3F);
+    } else if (vendor_id == intel_vendor_id && platform_is_windows) {
+        snprintf(text.text, sizeof text.text, "%u.%u", v >> 14, v & 0x3FFF);
+    } else {
+        snprintf(text.text, sizeof text.text, "%u.%u.%u", v >> 22, (v >> 12) & 0x3FF, v & 0xFFF);
+    }
     return text;
 }

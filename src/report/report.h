@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #if defined(__GNUC__) || defined(__clang__)
 #define BRISOL_PRINTF(format_index, first_arg) \
@@ -44,6 +45,10 @@ void append_xml_bytes(const char* bytes, size_t length);
 // Writes "[ERROR] message" to the text report, then an error element to the XML report.
 // Messages are fixed texts of the program, so they need no escaping.
 void report_error(const char* message);
+
+// The messages report_error wrote since the text report was mark bytes long, in order: for the
+// views that print neither report but say what failed in their own form.
+std::vector<std::string> errors_reported_since(size_t mark);
 
 // A name copied out of one of Vulkan's fixed-size character arrays. A driver may fill the array
 // without a terminating NUL, so the copy stops at the end of the array and is always terminated.
@@ -86,6 +91,14 @@ struct VersionText {
     char text[32];
 };
 VersionText version_text(uint32_t version);
+
+// A driver version the way its vendor encodes it: NVIDIA's in 10.8.8.6 bits ("535.104.5.0"),
+// Intel's on Windows in 18.14 bits, every other one as a Vulkan version of 10.10.12 bits
+// ("22.3.6"). Never fails.
+struct DriverVersionText {
+    char text[48];
+};
+DriverVersionText driver_version_text(uint32_t vendor_id, uint32_t driver_version);
 
 // A floating-point value as printf's "%f" writes it in the "C" locale: a driver or layer may set
 // a locale whose decimal point is ',' for the whole process. Never fails.

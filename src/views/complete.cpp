@@ -12,11 +12,6 @@
 
 namespace {
 
-constexpr uint32_t nvidia_vendor_id = 0x10DE;
-constexpr uint32_t intel_vendor_id = 0x8086;
-// Set by the build: Intel's driver encodes its version its own way on Windows only.
-constexpr bool platform_is_windows = BRISOL_PLATFORM_WINDOWS != 0;
-
 // The complete report has thousands of short pieces, so they are appended as they are rather
 // than formatted with printf, which would cost more than the rest of the run.
 void put_text(const char* text) {
@@ -164,22 +159,12 @@ void close_section(const char* element) {
     put_xml(">");
 }
 
-// The driver version the way its vendor encodes it: NVIDIA 10.8.8.6 bits, Intel on Windows
-// 18.14 bits, everyone else as a Vulkan version.
 void write_driver_version(const VkPhysicalDeviceProperties& properties) {
-    const uint32_t version = properties.driverVersion;
-    char decoded[48];
-    if (properties.vendorID == nvidia_vendor_id) {
-        snprintf(decoded, sizeof decoded, "%u.%u.%u.%u", version >> 22, (version >> 14) & 0xFF,
-                 (version >> 6) & 0xFF, version & 0x3F);
-    } else if (properties.vendorID == intel_vendor_id && platform_is_windows) {
-        snprintf(decoded, sizeof decoded, "%u.%u", version >> 14, version & 0x3FFF);
-    } else {
-        snprintf(decoded, sizeof decoded, "%u.%u.%u", version >> 22, (version >> 12) & 0x3FF,
-                 version & 0xFFF);
-    }
-    append_text("\n- Driver version: %s (raw: %u)", decoded, version);
-    append_xml("\n\t\t\t\t<driver_version decoded=\"%s\" raw=\"%u\" />", decoded, version);
+    const DriverVersionText decoded =
+        driver_version_text(properties.vendorID, properties.driverVersion);
+    append_text("\n- Driver version: %s (raw: %u)", decoded.text, properties.driverVersion);
+    append_xml("\n\t\t\t\t<driver_version decoded=\"%s\" raw=\"%u\" />", decoded.text,
+               properties.driverVersion);
 }
 
 void write_queue_families(Layout& layout, const DeviceFacts& facts) {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "query/facts.h"
@@ -446,13 +447,10 @@ std::string name_part(const char* text) {
 // Says which driver it is: its name and information when the device tells them.
 std::string driver_description(uint32_t number, const DeviceFacts& facts) {
     char text[800];
-    for (size_t i = 0; i < facts.property_chain.size(); ++i) {
-        if (facts.property_chain.structures[i]->stype !=
-            VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_DRIVER_PROPERTIES) {
-            continue;
-        }
+    if (const void* bytes =
+            facts.property_chain.find(VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_DRIVER_PROPERTIES)) {
         VkPhysicalDeviceDriverProperties driver;
-        memcpy(&driver, facts.property_chain.bytes(i), sizeof driver);
+        memcpy(&driver, bytes, sizeof driver);
         snprintf(text, sizeof text, "Device %u, driver %s (%s), as Brisol read it", number,
                  vulkan_name(driver.driverName).text, vulkan_name(driver.driverInfo).text);
         return text;
@@ -565,17 +563,6 @@ void write_devices(Parts& parts, VkInstance instance, const InstanceFacts& facts
     close(parts.brisol, ']');
 }
 
-// The messages the lower layers wrote to the text report since mark ("\n [ERROR] message").
-void take_reported_errors(size_t mark, std::vector<std::string>& errors) {
-    const std::string lead = "\n [ERROR] ";
-    for (size_t at = text_report.find(lead, mark); at != std::string::npos;
-         at = text_report.find(lead, at + lead.size())) {
-        const size_t start = at + lead.size();
-        const size_t end = text_report.find('\n', start);
-        errors.push_back(text_report.substr(start, end == std::string::npos ? end : end - start));
-    }
-}
-
 void write_vulkan(Parts& parts, const VulkanLoader& loader, std::vector<std::string>& errors) {
     const ModuleHandle handle = loader.bind();
     if (handle == nullptr) {
@@ -624,7 +611,9 @@ void write_json_document(const VulkanLoader& loader) {
     open(parts.profiles, '{');
     open(parts.brisol, '{');
     write_vulkan(parts, loader, errors);
-    take_reported_errors(text_mark, errors);
+    for (std::string& error : errors_reported_since(text_mark)) {
+        errors.push_back(std::move(error));
+    }
     text_report.resize(text_mark);
     xml_report.resize(xml_mark);
     string_list(parts.brisol, "errors", errors);
