@@ -264,8 +264,9 @@ void query_instance(VkInstance instance, const InstanceSetup& setup, InstanceFac
     }
 }
 
-void query_device(const InstanceFacts& instance, VkPhysicalDevice device, DeviceFacts& facts,
-                  const std::vector<VkExtensionProperties>* extensions) {
+void query_device_identity(const InstanceFacts& instance, VkPhysicalDevice device,
+                           DeviceFacts& facts,
+                           const std::vector<VkExtensionProperties>* extensions) {
     facts = DeviceFacts{};
     facts.handle = device;
     if (extensions != nullptr) {
@@ -286,9 +287,14 @@ void query_device(const InstanceFacts& instance, VkPhysicalDevice device, Device
     facts.api_version =
         device_version < instance.setup.api_version ? device_version : instance.setup.api_version;
     query_properties(facts);
+    query_memory(facts);
+}
+
+void query_device(const InstanceFacts& instance, VkPhysicalDevice device, DeviceFacts& facts,
+                  const std::vector<VkExtensionProperties>* extensions) {
+    query_device_identity(instance, device, facts, extensions);
     query_features(facts);
     query_queue_families(facts);
-    query_memory(facts);
     query_formats(facts);
     query_tools(facts);
 }
