@@ -70,7 +70,8 @@ std::string gibibytes(uint64_t bytes) {
     return std::to_string((bytes >> 30) + ((bytes >> 29) & 1));
 }
 
-// Appends a group of lines whole, when the file stays within what NFD reads.
+// Appends a group of lines whole when the file stays within what NFD reads; false, with nothing
+// appended, when it would not.
 bool add_group(const std::string& lines) {
     if (labels_report.size() + lines.size() > most_feature_file_bytes) {
         return false;
