@@ -532,6 +532,20 @@ TEST(Fleet, OptionsAroundThem) {
     EXPECT_EQ(report({"-metrics", "-version"}), "Brisol 0.3.0\n");
     // Neither name holds another option, nor is held by one.
     EXPECT_EQ(report({"-Labels", "labels", "-metric"}).rfind(text_header, 0), 0u);
+    for (const char* option : {"-labels", "-metrics"}) {
+        const char* argv[] = {"brisol", option};
+        const RunOptions options = parse_options(2, argv);
+        EXPECT_TRUE(!options.detailed && !options.complete && !options.show_entry_points &&
+                    options.header_footer && !options.show_help && !options.show_version &&
+                    options.profile_path == nullptr)
+            << option;
+    }
+    for (const char* option : {"-a", "-all", "-txt", "-xml", "-json", "-f", "-noheaderfooter", "-h",
+                               "-?", "-version", "-profile", "-diff"}) {
+        const char* argv[] = {"brisol", option, "file"};
+        const OutputFormat format = parse_options(3, argv).format;
+        EXPECT_TRUE(format != OutputFormat::Labels && format != OutputFormat::Metrics) << option;
+    }
 }
 
 // The lower layers write their failures to the reports, which neither view prints: the views
