@@ -92,7 +92,7 @@ void fake_driver_queries(benchmark::State& state) {
         VkInstanceCreateInfo create_info{};
         create_info.sType = VK_STRUCTURE_TYPE_INSTANCE_CREATE_INFO;
         vulkan.vkCreateInstance(&create_info, nullptr, &instance);
-        benchmark::DoNotOptimize(make_report_queries(&calls, instance));
+        benchmark::DoNotOptimize(make_report_queries(&calls, instance, nullptr));
         vulkan.vkDestroyInstance(instance, nullptr);
     }
 }
