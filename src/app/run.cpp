@@ -139,6 +139,9 @@ const ReportStream& build_report(const RunOptions& options, const VulkanLoader& 
         write_json_document(loader);
         return json_report;
     }
+    // The complete report's sections go into the printed report alone.
+    written_reports = {options.format != OutputFormat::Xml, options.format == OutputFormat::Xml, 0,
+                       0};
     if (options.header_footer) {
         write_text_header();
     }
