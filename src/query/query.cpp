@@ -64,7 +64,7 @@ bool provided(const DeviceOffer& offer, uint32_t api_version, const char* const*
 
 // Lays out every chained structure of the root that the device provides, each zeroed.
 void lay_out_chain(StructureChain& chain, ChainRoot root, const DeviceOffer& offer) {
-    chain = StructureChain{};
+    auto layout = std::make_shared<ChainLayout>();
     size_t bytes = 0;
     for (uint32_t i = 0; i < chained_structure_count; ++i) {
         const StructureInfo& info = *chained_structures[i];
@@ -72,11 +72,14 @@ void lay_out_chain(StructureChain& chain, ChainRoot root, const DeviceOffer& off
             !provided(offer, info.api_version, info.extensions, info.extension_count)) {
             continue;
         }
-        chain.structures.push_back(&info);
-        chain.offsets.push_back(bytes);
+        layout->structures.push_back(&info);
+        layout->offsets.push_back(bytes);
         bytes += (info.size + 7) / 8 * 8;
     }
-    chain.storage.assign(bytes / 8, 0);
+    layout->words = bytes / 8;
+    chain.storage.assign(layout->words, 0);
+    chain.structures = layout->structures.data();
+    chain.layout = std::move(layout);
 }
 
 // Gives each structure of a laid-out chain its sType and links it to the next one, in the
@@ -85,7 +88,7 @@ void* link_chain(StructureChain& chain) {
     void* next = nullptr;
     for (size_t i = chain.size(); i-- > 0;) {
         auto* header = reinterpret_cast<VkBaseOutStructure*>(
-            reinterpret_cast<unsigned char*>(chain.storage.data()) + chain.offsets[i]);
+            reinterpret_cast<unsigned char*>(chain.storage.data()) + chain.layout->offsets[i]);
         header->sType = chain.structures[i]->stype;
         header->pNext = static_cast<VkBaseOutStructure*>(next);
         next = header;
@@ -97,7 +100,7 @@ void* link_chain(StructureChain& chain) {
 void unlink_chain(StructureChain& chain) {
     for (size_t i = 0; i < chain.size(); ++i) {
         reinterpret_cast<VkBaseOutStructure*>(
-            reinterpret_cast<unsigned char*>(chain.storage.data()) + chain.offsets[i])
+            reinterpret_cast<unsigned char*>(chain.storage.data()) + chain.layout->offsets[i])
             ->pNext = nullptr;
     }
 }
@@ -204,6 +207,7 @@ void query_formats(DeviceFacts& facts, const DeviceOffer& offer) {
     if (get2 != nullptr) {
         lay_out_chain(layout, ChainRoot::FormatProperties2, offer);
     }
+    facts.formats.reserve(format_info_count);
     for (uint32_t i = 0; i < format_info_count; ++i) {
         const FormatInfo& info = format_infos[i];
         if (!provided(offer, info.api_version, info.extensions, info.extension_count)) {

@@ -38,9 +38,21 @@ struct Side {
     uint32_t depth;       // of the members, while a structure is walked
 };
 
+// The texts of flags written lately, by their table and value. The formats repeat a few dozen
+// sets of features some fourteen hundred times, so a set's text is copied from where it was
+// first written rather than composed again.
+struct FlagsText {
+    const ValueNames* names;  // null: no text here yet
+    uint64_t value;
+    size_t offset;  // in the report the values are first written to
+    size_t length;
+};
+constexpr size_t flags_text_room = 128;
+
 struct Output {
     Side text;
     Side xml;
+    FlagsText flags[flags_text_room];
 };
 
 Side open_side(bool on, ReportStream& stream) {
@@ -53,7 +65,8 @@ Side open_side(bool on, ReportStream& stream) {
 
 Output open_output() {
     return Output{open_side(written_reports.text, text_report),
-                  open_side(written_reports.xml, xml_report)};
+                  open_side(written_reports.xml, xml_report),
+                  {}};
 }
 
 void close_output(Output& out) {
@@ -158,6 +171,31 @@ char* copy(char* at, const char (&piece)[N]) {
 
 // ---- Structures through the tables ----
 
+// Puts a member's value as a person reads it (put_member_text), where the values are first
+// written: flags whose text this part of the report wrote before are copied from there.
+void put_value(Output& out, StreamCursor& cursor, const MemberRow& member,
+               const unsigned char* bytes, uint32_t count) {
+    if ((member.kind != MemberKind::Flags && member.kind != MemberKind::Flags64) ||
+        member.count != 1 || member.names == nullptr) {
+        put_member_text(cursor, member, bytes, count);
+        return;
+    }
+    const uint64_t value = element_unsigned(member, bytes);
+    const uint64_t mixed =
+        (value ^ reinterpret_cast<uintptr_t>(member.names)) * 0x9E3779B97F4A7C15u;
+    FlagsText& known = out.flags[mixed >> 57];
+    static_assert(flags_text_room == 128, "the index is the top 7 bits of the mixed key");
+    if (known.names == member.names && known.value == value) {
+        char* at = room(cursor, known.length);
+        memcpy(at, cursor.stream->data() + known.offset, known.length);
+        cursor.at = at + known.length;
+        return;
+    }
+    const size_t offset = cursor_offset(cursor);
+    put_member_text(cursor, member, bytes, count);
+    known = FlagsText{member.names, value, offset, cursor_offset(cursor) - offset};
+}
+
 // One member: "name: value" in the text report, <member name="name" value="value" /> in the
 // XML report. The value is formatted once, into the first report written, and copied or
 // measured for the other.
@@ -177,7 +215,7 @@ void write_member(void* context, const MemberRow& member, const unsigned char* b
         at = copy(at, member.name, name_length);
         text.at = copy(at, ": ");
         value_offset = cursor_offset(text);
-        put_member_text(text, member, bytes, count);
+        put_value(out, text, member, bytes, count);
         value_length = cursor_offset(text) - value_offset;
     }
     const size_t string_length = string ? strnlen(string_bytes, count < 256 ? count : 256) : 0;
@@ -201,7 +239,7 @@ void write_member(void* context, const MemberRow& member, const unsigned char* b
     } else if (out.text.on) {
         put(xml, text_report.data() + value_offset, value_length);
     } else {
-        put_member_text(xml, member, bytes, count);
+        put_value(out, xml, member, bytes, count);
     }
     if (!out.text.on) {
         const size_t text_value =

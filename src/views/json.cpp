@@ -343,25 +343,34 @@ struct DeviceNotes {
 // it keeps, the others going to dropped.
 void extension_members(Json& json, const std::vector<VkExtensionProperties>& extensions,
                        bool (*keep)(const char*), std::vector<VkExtensionProperties>* dropped) {
-    // The names written so far, sorted, for finding a name listed twice.
     std::vector<VulkanName> names;
     names.reserve(extensions.size());
-    const auto before = [](const VulkanName& a, const VulkanName& b) {
-        return strcmp(a.text, b.text) < 0;
-    };
     for (const VkExtensionProperties& extension : extensions) {
-        const VulkanName name = vulkan_name(extension.extensionName);
-        if (keep != nullptr && !keep(name.text)) {
-            dropped->push_back(extension);
-            continue;
+        names.push_back(vulkan_name(extension.extensionName));
+    }
+    // A name listed again is found next to its first listing among the names sorted, the order
+    // of the list kept between equals.
+    std::vector<uint32_t> sorted;
+    sorted.reserve(names.size());
+    std::vector<bool> again(names.size(), false);
+    for (uint32_t i = 0; i < names.size(); ++i) {
+        if (keep == nullptr || keep(names[i].text)) {
+            sorted.push_back(i);
         }
-        const auto at = std::lower_bound(names.begin(), names.end(), name, before);
-        if (at != names.end() && !before(name, *at)) {
-            continue;
+    }
+    std::stable_sort(sorted.begin(), sorted.end(), [&names](uint32_t a, uint32_t b) {
+        return strcmp(names[a].text, names[b].text) < 0;
+    });
+    for (size_t k = 1; k < sorted.size(); ++k) {
+        again[sorted[k]] = strcmp(names[sorted[k - 1]].text, names[sorted[k]].text) == 0;
+    }
+    for (uint32_t i = 0; i < names.size(); ++i) {
+        if (keep != nullptr && !keep(names[i].text)) {
+            dropped->push_back(extensions[i]);
+        } else if (!again[i]) {
+            key(json, names[i].text);
+            put_integer(*json.out, extensions[i].specVersion);
         }
-        names.insert(at, name);
-        key(json, name.text);
-        put_integer(*json.out, extension.specVersion);
     }
 }
 
