@@ -158,3 +158,30 @@ TEST(CompleteReport, OldLoadersMissingCommandsAndHostileAnswers) {
         EXPECT_EQ(count_of(xml_report, "<device_details>"), 0u) << c.what;
     }
 }
+
+// A run prints one report and writes the complete sections into that one alone; the other's are
+// measured instead, so that the size limit ends both reports where they would end written whole.
+// The bytes measured are those the other run writes.
+TEST(CompleteReport, TheReportNotPrintedIsMeasuredToTheByte) {
+    const struct {
+        const char* what;
+        void (*arrange)();
+    } cases[] = {
+        {"a 1.0 loader that lists properties2", old_loader_with_properties2},
+        {"every further command missing", every_further_command_missing},
+        {"hostile answers", hostile_answers},
+    };
+    for (const auto& c : cases) {
+        arrange_fake = c.arrange;
+        const char* const argv[] = {"brisol", "-all", "-xml"};
+        reset_reports();
+        const std::string xml = build_report(parse_options(3, argv), arranged_loader);
+        const size_t text_of_xml_run = text_report.size() + written_reports.text_left_out;
+        reset_reports();
+        const std::string text = build_report(parse_options(2, argv), arranged_loader);
+        EXPECT_EQ(xml_report.size() + written_reports.xml_left_out, xml.size()) << c.what;
+        // Only the text run ends its text report with the footer.
+        EXPECT_EQ(text_of_xml_run + text_footer.size(), text.size()) << c.what;
+        EXPECT_GT(written_reports.xml_left_out, 1000u) << c.what;
+    }
+}
