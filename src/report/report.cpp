@@ -139,28 +139,34 @@ XmlText xml_escaped(const VulkanName& name) {
 
 namespace {
 
-// The entity of a byte below 0x80 that XML markup or an attribute value cannot hold as it is,
-// or null.
-const char* xml_entity(unsigned char byte) {
-    switch (byte) {
-        case '&':
-            return "&amp;";
-        case '<':
-            return "&lt;";
-        case '>':
-            return "&gt;";
-        case '"':
-            return "&quot;";
-        case '\t':
-            return "&#9;";
-        case '\n':
-            return "&#10;";
-        case '\r':
-            return "&#13;";
-        default:
-            return nullptr;
+// How each byte below 0x80 stands in an XML attribute value: markup characters as entities, tab,
+// line feed and carriage return as character references, the other control bytes, which XML 1.0
+// forbids, as '?'; length 0 for a byte that stands as it is.
+struct XmlByte {
+    char text[7];
+    uint8_t length;
+};
+
+struct XmlBytes {
+    XmlByte bytes[0x80];
+};
+
+constexpr XmlBytes make_xml_bytes() {
+    XmlBytes table{};
+    for (unsigned byte = 0; byte < 0x20; ++byte) {
+        table.bytes[byte] = {{'?'}, 1};
     }
+    table.bytes[static_cast<unsigned char>('\t')] = {{'&', '#', '9', ';'}, 4};
+    table.bytes[static_cast<unsigned char>('\n')] = {{'&', '#', '1', '0', ';'}, 5};
+    table.bytes[static_cast<unsigned char>('\r')] = {{'&', '#', '1', '3', ';'}, 5};
+    table.bytes[static_cast<unsigned char>('&')] = {{'&', 'a', 'm', 'p', ';'}, 5};
+    table.bytes[static_cast<unsigned char>('<')] = {{'&', 'l', 't', ';'}, 4};
+    table.bytes[static_cast<unsigned char>('>')] = {{'&', 'g', 't', ';'}, 4};
+    table.bytes[static_cast<unsigned char>('"')] = {{'&', 'q', 'u', 'o', 't', ';'}, 6};
+    return table;
 }
+
+constexpr XmlBytes xml_bytes = make_xml_bytes();
 
 }  // namespace
 
@@ -169,28 +175,43 @@ char* write_xml_escaped(char* out, const char* text, size_t length) {
     for (size_t i = 0; i < length; ++i) {
         const unsigned char byte = bytes[i];
         // Nearly every byte is plain ASCII, which needs no decoding.
-        if (byte >= 0x80) {
-            const Utf8Sequence sequence = utf8_sequence(bytes + i, length - i);
-            // XML 1.0 allows neither U+FFFE nor U+FFFF. Any other byte from 0x80 up stays as it
-            // is, one at a time.
-            if (sequence.valid && sequence.code_point != 0xFFFE && sequence.code_point != 0xFFFF) {
-                // At most 10 bytes for at least 2: within the room of six per byte.
-                *out++ = '&';
-                *out++ = '#';
-                out = std::to_chars(out, out + 7, sequence.code_point).ptr;
-                *out++ = ';';
-                i += sequence.length - 1;
-            } else {
-                *out++ = static_cast<char>(byte);
+        if (byte < 0x80) {
+            const XmlByte& escaped = xml_bytes.bytes[byte];
+            // Copies of a length the compiler knows, rather than a call a byte.
+            switch (escaped.length) {
+                case 0:
+                    *out++ = static_cast<char>(byte);
+                    break;
+                case 1:
+                    *out++ = escaped.text[0];
+                    break;
+                case 4:
+                    memcpy(out, escaped.text, 4);
+                    out += 4;
+                    break;
+                case 5:
+                    memcpy(out, escaped.text, 5);
+                    out += 5;
+                    break;
+                default:
+                    memcpy(out, escaped.text, 6);
+                    out += 6;
+                    break;
             }
             continue;
         }
-        if (const char* entity = xml_entity(byte)) {
-            const size_t entity_length = strlen(entity);
-            memcpy(out, entity, entity_length);
-            out += entity_length;
+        const Utf8Sequence sequence = utf8_sequence(bytes + i, length - i);
+        // XML 1.0 allows neither U+FFFE nor U+FFFF. Any other byte from 0x80 up stays as it is,
+        // one at a time.
+        if (sequence.valid && sequence.code_point != 0xFFFE && sequence.code_point != 0xFFFF) {
+            // At most 10 bytes for at least 2: within the room of six per byte.
+            *out++ = '&';
+            *out++ = '#';
+            out = std::to_chars(out, out + 7, sequence.code_point).ptr;
+            *out++ = ';';
+            i += sequence.length - 1;
         } else {
-            *out++ = byte < 0x20 ? '?' : static_cast<char>(byte);
+            *out++ = static_cast<char>(byte);
         }
     }
     return out;

@@ -41,7 +41,20 @@ void put_json_string(StreamCursor& out, const char* text, size_t length) {
     *at++ = '"';
     for (size_t i = 0; i < length;) {
         const unsigned char byte = bytes[i];
-        if (byte >= 0x80) {
+        if (byte >= 0x20 && byte < 0x7F && byte != '"' && byte != '\\') {
+            *at++ = static_cast<char>(byte);
+            ++i;
+        } else if (byte == '"' || byte == '\\') {
+            *at++ = '\\';
+            *at++ = static_cast<char>(byte);
+            ++i;
+        } else if (byte < 0x80) {
+            memcpy(at, "\\u00", 4);
+            at[4] = hex[byte >> 4];
+            at[5] = hex[byte & 0xF];
+            at += 6;
+            ++i;
+        } else {
             const Utf8Sequence step = utf8_sequence(bytes + i, length - i);
             if (step.valid) {
                 memcpy(at, text + i, step.length);
@@ -51,20 +64,7 @@ void put_json_string(StreamCursor& out, const char* text, size_t length) {
                 at += 3;
             }
             i += step.length;
-            continue;
         }
-        if (byte < 0x20 || byte == 0x7F) {
-            memcpy(at, "\\u00", 4);
-            at[4] = hex[byte >> 4];
-            at[5] = hex[byte & 0xF];
-            at += 6;
-        } else {
-            if (byte == '"' || byte == '\\') {
-                *at++ = '\\';
-            }
-            *at++ = static_cast<char>(byte);
-        }
-        ++i;
     }
     *at++ = '"';
     out.at = at;
