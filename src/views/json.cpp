@@ -23,12 +23,25 @@ namespace {
 // The document is thousands of short pieces, written through cursors into room made ahead
 // (report/cursor.h).
 
+// The texts of flags written lately into one part, by their table and value: the formats
+// repeat a few dozen sets of features some fourteen hundred times, and a set's text is copied
+// from where it was first written rather than composed again.
+struct FlagsText {
+    const ValueNames* names;  // null: no text here yet
+    uint64_t value;
+    uint64_t unnamed;  // the bits without a name, which a note tells
+    size_t offset;
+    size_t length;
+};
+constexpr size_t flags_text_room = 128;
+
 // One object or array being written, indented by two spaces a level. Scalar arrays are written
 // on one line.
 struct Json {
     StreamCursor* out;
     uint32_t depth;
     bool first;  // nothing written yet in the innermost object or array
+    FlagsText flags[flags_text_room];
 };
 
 // Text from a driver as a JSON string: quotation mark and backslash escaped, every control byte
@@ -92,12 +105,15 @@ void put_integer(StreamCursor& out, Integer value) {
 }
 
 void new_line(Json& json) {
-    static const char spaces[] = "\n                                ";
+    static const char spaces[] = "                ";
     size_t indent = 2 * static_cast<size_t>(json.depth);
-    const size_t most = sizeof spaces - 2;
-    put(*json.out, spaces, 1 + (indent < most ? indent : most));
-    for (; indent > most; indent -= most) {
-        put(*json.out, spaces + 1, indent - most < most ? indent - most : most);
+    // Sixteen spaces at a time, copies of a length the compiler knows.
+    char* at = room(*json.out, 1 + indent + 16);
+    *at++ = '\n';
+    json.out->at = at + indent;
+    for (; indent > 0; indent -= indent < 16 ? indent : 16) {
+        memcpy(at, spaces, 16);
+        at += 16;
     }
 }
 
@@ -245,8 +261,41 @@ bool put_element_json(StreamCursor& out, const MemberRow& member, const unsigned
     }
 }
 
+// A set of flags, copied where this part wrote the same set before.
+void put_flags_json(const MemberRow& member, const unsigned char* bytes, MemberWriter& writer) {
+    Json& json = *writer.json;
+    StreamCursor& out = *json.out;
+    const uint64_t value = element_unsigned(member, bytes);
+    const uint64_t mixed =
+        (value ^ reinterpret_cast<uintptr_t>(member.names)) * 0x9E3779B97F4A7C15u;
+    static_assert(flags_text_room == 128, "the index is the top 7 bits of the mixed key");
+    FlagsText& known = json.flags[mixed >> 57];
+    uint64_t unnamed = 0;
+    if (known.names == member.names && known.value == value) {
+        char* at = room(out, known.length);
+        memcpy(at, out.stream->data() + known.offset, known.length);
+        out.at = at + known.length;
+        unnamed = known.unnamed;
+    } else {
+        const size_t offset = cursor_offset(out);
+        unnamed = put_flag_names(out, member, value);
+        known = FlagsText{member.names, value, unnamed, offset, cursor_offset(out) - offset};
+    }
+    if (unnamed != 0) {
+        char text[256];
+        snprintf(text, sizeof text, "bits 0x%" PRIx64 " have no name in %s", unnamed,
+                 member.names->type_name);
+        note(writer, member, text);
+    }
+}
+
 bool put_member_json(StreamCursor& out, const MemberRow& member, const unsigned char* bytes,
                      uint32_t count, MemberWriter& writer) {
+    if ((member.kind == MemberKind::Flags || member.kind == MemberKind::Flags64) &&
+        member.count == 1 && member.names != nullptr) {
+        put_flags_json(member, bytes, writer);
+        return true;
+    }
     if (member.kind == MemberKind::String) {
         // Up to the NUL the array must hold: the schema allows the array's length less one.
         const size_t room = count > 0 ? count - 1 : 0;
@@ -407,7 +456,7 @@ void write_queue_families(Json& json, const DeviceFacts& facts, DeviceNotes& not
         const QueueFamilyFacts& family = facts.queue_families[i];
         std::string text;
         StreamCursor cursor = open_cursor(text);
-        Json one{&cursor, json.depth, true};
+        Json one{&cursor, json.depth, true, {}};
         open(one, '{');
         write_structure(one, queue_family_properties_info, &family.properties, notes.omitted);
         write_chain(one, family.chain, notes.omitted);
@@ -522,9 +571,9 @@ struct Parts {
     StreamCursor capabilities_cursor = open_cursor(capabilities_text);
     StreamCursor profiles_cursor = open_cursor(profiles_text);
     StreamCursor brisol_cursor = open_cursor(brisol_text);
-    Json capabilities{&capabilities_cursor, 1, true};
-    Json profiles{&profiles_cursor, 1, true};
-    Json brisol{&brisol_cursor, 1, true};
+    Json capabilities{&capabilities_cursor, 1, true, {}};
+    Json profiles{&profiles_cursor, 1, true, {}};
+    Json brisol{&brisol_cursor, 1, true, {}};
 };
 
 size_t written_bytes(const Parts& parts) {
