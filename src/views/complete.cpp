@@ -40,7 +40,8 @@ struct Side {
 
 // The texts of flags written lately, by their table and value. The formats repeat a few dozen
 // sets of features some fourteen hundred times, so a set's text is copied from where it was
-// first written rather than composed again.
+// first written rather than composed again. The slot is chosen by the value alone, so that the
+// same value in two tables meets its other text and the table decides.
 struct FlagsText {
     const ValueNames* names;  // null: no text here yet
     uint64_t value;
@@ -181,10 +182,9 @@ void put_value(Output& out, StreamCursor& cursor, const MemberRow& member,
         return;
     }
     const uint64_t value = element_unsigned(member, bytes);
-    const uint64_t mixed =
-        (value ^ reinterpret_cast<uintptr_t>(member.names)) * 0x9E3779B97F4A7C15u;
+    const uint64_t mixed = value * 0x9E3779B97F4A7C15u;
     FlagsText& known = out.flags[mixed >> 57];
-    static_assert(flags_text_room == 128, "the index is the top 7 bits of the mixed key");
+    static_assert(flags_text_room == 128, "the slot is the top 7 bits of the mixed value");
     if (known.names == member.names && known.value == value) {
         char* at = room(cursor, known.length);
         memcpy(at, cursor.stream->data() + known.offset, known.length);

@@ -25,7 +25,8 @@ namespace {
 
 // The texts of flags written lately into one part, by their table and value: the formats
 // repeat a few dozen sets of features some fourteen hundred times, and a set's text is copied
-// from where it was first written rather than composed again.
+// from where it was first written rather than composed again. The slot is chosen by the value
+// alone, so that the same value in two tables meets its other text and the table decides.
 struct FlagsText {
     const ValueNames* names;  // null: no text here yet
     uint64_t value;
@@ -266,9 +267,8 @@ void put_flags_json(const MemberRow& member, const unsigned char* bytes, MemberW
     Json& json = *writer.json;
     StreamCursor& out = *json.out;
     const uint64_t value = element_unsigned(member, bytes);
-    const uint64_t mixed =
-        (value ^ reinterpret_cast<uintptr_t>(member.names)) * 0x9E3779B97F4A7C15u;
-    static_assert(flags_text_room == 128, "the index is the top 7 bits of the mixed key");
+    const uint64_t mixed = value * 0x9E3779B97F4A7C15u;
+    static_assert(flags_text_room == 128, "the slot is the top 7 bits of the mixed value");
     FlagsText& known = json.flags[mixed >> 57];
     uint64_t unnamed = 0;
     if (known.names == member.names && known.value == value) {
