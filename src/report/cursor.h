@@ -62,3 +62,30 @@ inline void move_cursor_back(StreamCursor& cursor, size_t offset) {
 
 // A number in decimal, as printf's "%llu" writes it.
 void put_decimal(StreamCursor& cursor, uint64_t value);
+
+// Texts a stream holds already, found again by a key of the caller's: a table and a value. The
+// complete report and the JSON document write the same few dozen sets of flags some fourteen
+// hundred times (lavapipe's formats), and copy a set's text from where they first wrote it. A
+// key has two slots, chosen by its value alone, so that the same value from two tables keeps
+// both texts and the table tells them apart.
+struct KnownText {
+    const void* table;  // null: an empty slot
+    uint64_t value;
+    uint64_t note;  // whatever the caller keeps with the text
+    size_t offset;  // where the text starts in the stream
+    size_t length;
+};
+
+struct KnownTexts {
+    KnownText slots[128];
+};
+
+// The text known for the key, or null.
+const KnownText* find_known_text(const KnownTexts& texts, const void* table, uint64_t value);
+
+// Remembers under the key the text written through the cursor since offset, with a note.
+void remember_text(KnownTexts& texts, const void* table, uint64_t value, uint64_t note,
+                   const StreamCursor& cursor, size_t offset);
+
+// Puts a known text of the cursor's stream at the cursor again.
+void put_known_text(StreamCursor& cursor, const KnownText& text);

@@ -38,22 +38,10 @@ struct Side {
     uint32_t depth;       // of the members, while a structure is walked
 };
 
-// The texts of flags written lately, by their table and value. The formats repeat a few dozen
-// sets of features some fourteen hundred times, so a set's text is copied from where it was
-// first written rather than composed again. The slot is chosen by the value alone, so that the
-// same value in two tables meets its other text and the table decides.
-struct FlagsText {
-    const ValueNames* names;  // null: no text here yet
-    uint64_t value;
-    size_t offset;  // in the report the values are first written to
-    size_t length;
-};
-constexpr size_t flags_text_room = 128;
-
 struct Output {
     Side text;
     Side xml;
-    FlagsText flags[flags_text_room];
+    KnownTexts flags;  // in the report the values are first written to
 };
 
 Side open_side(bool on, ReportStream& stream) {
@@ -173,7 +161,7 @@ char* copy(char* at, const char (&piece)[N]) {
 // ---- Structures through the tables ----
 
 // Puts a member's value as a person reads it (put_member_text), where the values are first
-// written: flags whose text this part of the report wrote before are copied from there.
+// written: a set of flags this part of the report wrote before is copied from there.
 void put_value(Output& out, StreamCursor& cursor, const MemberRow& member,
                const unsigned char* bytes, uint32_t count) {
     if ((member.kind != MemberKind::Flags && member.kind != MemberKind::Flags64) ||
@@ -182,18 +170,13 @@ void put_value(Output& out, StreamCursor& cursor, const MemberRow& member,
         return;
     }
     const uint64_t value = element_unsigned(member, bytes);
-    const uint64_t mixed = value * 0x9E3779B97F4A7C15u;
-    FlagsText& known = out.flags[mixed >> 57];
-    static_assert(flags_text_room == 128, "the slot is the top 7 bits of the mixed value");
-    if (known.names == member.names && known.value == value) {
-        char* at = room(cursor, known.length);
-        memcpy(at, cursor.stream->data() + known.offset, known.length);
-        cursor.at = at + known.length;
+    if (const KnownText* known = find_known_text(out.flags, member.names, value)) {
+        put_known_text(cursor, *known);
         return;
     }
     const size_t offset = cursor_offset(cursor);
     put_member_text(cursor, member, bytes, count);
-    known = FlagsText{member.names, value, offset, cursor_offset(cursor) - offset};
+    remember_text(out.flags, member.names, value, 0, cursor, offset);
 }
 
 // One member: "name: value" in the text report, <member name="name" value="value" /> in the

@@ -23,26 +23,13 @@ namespace {
 // The document is thousands of short pieces, written through cursors into room made ahead
 // (report/cursor.h).
 
-// The texts of flags written lately into one part, by their table and value: the formats
-// repeat a few dozen sets of features some fourteen hundred times, and a set's text is copied
-// from where it was first written rather than composed again. The slot is chosen by the value
-// alone, so that the same value in two tables meets its other text and the table decides.
-struct FlagsText {
-    const ValueNames* names;  // null: no text here yet
-    uint64_t value;
-    uint64_t unnamed;  // the bits without a name, which a note tells
-    size_t offset;
-    size_t length;
-};
-constexpr size_t flags_text_room = 128;
-
 // One object or array being written, indented by two spaces a level. Scalar arrays are written
 // on one line.
 struct Json {
     StreamCursor* out;
     uint32_t depth;
-    bool first;  // nothing written yet in the innermost object or array
-    FlagsText flags[flags_text_room];
+    bool first;        // nothing written yet in the innermost object or array
+    KnownTexts flags;  // the sets of flags written into this part
 };
 
 // Text from a driver as a JSON string: quotation mark and backslash escaped, every control byte
@@ -262,24 +249,20 @@ bool put_element_json(StreamCursor& out, const MemberRow& member, const unsigned
     }
 }
 
-// A set of flags, copied where this part wrote the same set before.
+// A set of flags, copied where this part wrote the same set before (the note on bits without a
+// name is made each time).
 void put_flags_json(const MemberRow& member, const unsigned char* bytes, MemberWriter& writer) {
     Json& json = *writer.json;
     StreamCursor& out = *json.out;
     const uint64_t value = element_unsigned(member, bytes);
-    const uint64_t mixed = value * 0x9E3779B97F4A7C15u;
-    static_assert(flags_text_room == 128, "the slot is the top 7 bits of the mixed value");
-    FlagsText& known = json.flags[mixed >> 57];
     uint64_t unnamed = 0;
-    if (known.names == member.names && known.value == value) {
-        char* at = room(out, known.length);
-        memcpy(at, out.stream->data() + known.offset, known.length);
-        out.at = at + known.length;
-        unnamed = known.unnamed;
+    if (const KnownText* known = find_known_text(json.flags, member.names, value)) {
+        put_known_text(out, *known);
+        unnamed = known->note;
     } else {
         const size_t offset = cursor_offset(out);
         unnamed = put_flag_names(out, member, value);
-        known = FlagsText{member.names, value, unnamed, offset, cursor_offset(out) - offset};
+        remember_text(json.flags, member.names, value, unnamed, out, offset);
     }
     if (unnamed != 0) {
         char text[256];
