@@ -86,6 +86,14 @@ std::string list(const uint32_t* count_in, const void* records, uint32_t count_o
            number(count_out) + " " + number(static_cast<uint32_t>(result));
 }
 
+// The sType the program gave the first record of a list, which it must give every record.
+template <typename Record>
+std::string first_stype(const Record* records, uint32_t room) {
+    return records != nullptr && room > 0
+               ? " sType=" + number(static_cast<uint32_t>(records[0].sType))
+               : std::string();
+}
+
 // The wrapped commands: the real one, under whichever name it was bound.
 #define TRACED_COMMANDS(X)                       \
     X(vkEnumerateInstanceVersion)                \
@@ -124,9 +132,7 @@ VKAPI_ATTR VkResult VKAPI_CALL trace_enumerate_layers(uint32_t* count, VkLayerPr
 VKAPI_ATTR VkResult VKAPI_CALL trace_enumerate_groups(VkInstance instance, uint32_t* count,
                                                       VkPhysicalDeviceGroupProperties* groups) {
     const uint32_t room = *count;
-    const std::string first = groups != nullptr && room > 0
-                                  ? " sType=" + number(static_cast<uint32_t>(groups[0].sType))
-                                  : "";
+    const std::string first = first_stype(groups, room);
     const VkResult result = commands.vkEnumeratePhysicalDeviceGroups(instance, count, groups);
     note("vkEnumeratePhysicalDeviceGroups " + handle(instance) + first +
          list(&room, groups, *count, result));
@@ -194,9 +200,7 @@ VKAPI_ATTR void VKAPI_CALL trace_format2(VkPhysicalDevice device, VkFormat forma
 VKAPI_ATTR VkResult VKAPI_CALL trace_tools(VkPhysicalDevice device, uint32_t* count,
                                            VkPhysicalDeviceToolProperties* tools) {
     const uint32_t room = *count;
-    const std::string first = tools != nullptr && room > 0
-                                  ? " sType=" + number(static_cast<uint32_t>(tools[0].sType))
-                                  : "";
+    const std::string first = first_stype(tools, room);
     const VkResult result = commands.vkGetPhysicalDeviceToolProperties(device, count, tools);
     note("vkGetPhysicalDeviceToolProperties " + handle(device) + first +
          list(&room, tools, *count, result));
