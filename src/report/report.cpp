@@ -79,14 +79,6 @@ bool reports_are_full() {
            xml_report.size() + written_reports.xml_left_out > most_report_bytes;
 }
 
-void append_text_bytes(const char* bytes, size_t length) {
-    text_report.append(bytes, length);
-}
-
-void append_xml_bytes(const char* bytes, size_t length) {
-    xml_report.append(bytes, length);
-}
-
 void report_error(const char* message) {
     append_text("\n [ERROR] %s", message);
     append_xml("\n<error msg=\"%s\" />", message);

@@ -49,11 +49,6 @@ constexpr size_t most_report_bytes = size_t{16} << 20;
 // True once either report has grown past most_report_bytes, counting what was left out of it.
 bool reports_are_full();
 
-// Appends bytes as they are: for reports of thousands of short pieces (the complete report),
-// where formatting each piece with printf would cost more than everything else.
-void append_text_bytes(const char* bytes, size_t length);
-void append_xml_bytes(const char* bytes, size_t length);
-
 // Writes "[ERROR] message" to the text report, then an error element to the XML report.
 // Messages are fixed texts of the program, so they need no escaping.
 void report_error(const char* message);
