@@ -1,6 +1,6 @@
 #include "app/banners.h"
 
-#include "app/product.h"
+#include "report/product.h"
 #include "report/report.h"
 
 namespace {

@@ -20,9 +20,22 @@ using ReportStream = std::string;
 extern ReportStream text_report;
 extern ReportStream xml_report;
 
-// Empties both streams, for another run in the same process (tests, fuzzing, benchmarks). A run
-// itself never clears them.
+// Empties both streams and has the long sections write both again, for another run in the
+// same process (tests, fuzzing, benchmarks). A run itself never clears them.
 void reset_reports();
+
+// Which reports the long sections (the complete report's) write. A run prints one report, and
+// building the other would cost as much again for nothing: such a run writes only the one it
+// prints. The sections of the detailed report always write both.
+struct WrittenReports {
+    bool text;
+    bool xml;
+    // The bytes the long sections left out of a report they did not write. The size limit
+    // counts them, so that a report ends where it would end with both reports written whole.
+    size_t text_left_out;
+    size_t xml_left_out;
+};
+extern WrittenReports written_reports;
 
 // Formats one piece printf-style and appends it whole, however long it is.
 void append_text(const char* format, ...) BRISOL_PRINTF(1, 2);
@@ -34,13 +47,8 @@ void append_xml(const char* format, ...) BRISOL_PRINTF(1, 2);
 // device's listing (some megabytes) past it, and both stay far inside the memory a run may use.
 constexpr size_t most_report_bytes = size_t{16} << 20;
 
-// True once either report has grown past most_report_bytes.
+// True once either report has grown past most_report_bytes, counting what was left out of it.
 bool reports_are_full();
-
-// Appends bytes as they are: for reports of thousands of short pieces (the complete report),
-// where formatting each piece with printf would cost more than everything else.
-void append_text_bytes(const char* bytes, size_t length);
-void append_xml_bytes(const char* bytes, size_t length);
 
 // Writes "[ERROR] message" to the text report, then an error element to the XML report.
 // Messages are fixed texts of the program, so they need no escaping.
@@ -84,6 +92,9 @@ struct XmlText {
     char text[sizeof(VulkanName::text) * 6];
 };
 XmlText xml_escaped(const VulkanName& name);
+// The same for length bytes of text, which hold no NUL, written at out, which has room for six
+// bytes per byte of text. Returns the end of what it wrote.
+char* write_xml_escaped(char* out, const char* text, size_t length);
 
 // A Vulkan version as "major.minor.patch" (the variant, always 0 for Vulkan, left out). Never
 // fails.
