@@ -26,25 +26,38 @@ static void read_instance_extensions(const struct FloorEntryPoints* calls) {
     }
 }
 
-static void read_device(const struct FloorEntryPoints* calls, VkPhysicalDevice device) {
+/* The device's extensions by the two calls, handed to the appendix as read. */
+static void read_device_extensions(const struct FloorEntryPoints* calls, VkPhysicalDevice device,
+                                   const struct FloorAppendix* appendix) {
+    uint32_t count = 0;
+    VkExtensionProperties* extensions = NULL;
+    int read =
+        calls->vkEnumerateDeviceExtensionProperties(device, NULL, &count, NULL) == VK_SUCCESS;
+    if (read && count > 0) {
+        const uint32_t room = room_for(count);
+        count = room;
+        extensions = zeroed_extensions(room);
+        read = extensions != NULL && calls->vkEnumerateDeviceExtensionProperties(
+                                         device, NULL, &count, extensions) == VK_SUCCESS;
+        count = count < room ? count : room;
+    }
+    if (appendix != NULL && appendix->device != NULL) {
+        appendix->device(appendix->context, device, read, extensions, read ? count : 0);
+    }
+    free(extensions);
+}
+
+static void read_device(const struct FloorEntryPoints* calls, VkPhysicalDevice device,
+                        const struct FloorAppendix* appendix) {
     VkPhysicalDeviceProperties properties = {0};
     calls->vkGetPhysicalDeviceProperties(device, &properties);
     VkPhysicalDeviceMemoryProperties memory = {0};
     calls->vkGetPhysicalDeviceMemoryProperties(device, &memory);
-    uint32_t count = 0;
-    if (calls->vkEnumerateDeviceExtensionProperties(device, NULL, &count, NULL) != VK_SUCCESS ||
-        count == 0) {
-        return;
-    }
-    count = room_for(count);
-    VkExtensionProperties* extensions = zeroed_extensions(count);
-    if (extensions != NULL) {
-        calls->vkEnumerateDeviceExtensionProperties(device, NULL, &count, extensions);
-        free(extensions);
-    }
+    read_device_extensions(calls, device, appendix);
 }
 
-int make_report_queries(const struct FloorEntryPoints* calls, VkInstance instance) {
+int make_report_queries(const struct FloorEntryPoints* calls, VkInstance instance,
+                        const struct FloorAppendix* appendix) {
     if (instance == VK_NULL_HANDLE || calls->vkEnumerateInstanceExtensionProperties == NULL ||
         calls->vkEnumeratePhysicalDevices == NULL || calls->vkGetPhysicalDeviceProperties == NULL ||
         calls->vkGetPhysicalDeviceMemoryProperties == NULL ||
@@ -52,6 +65,9 @@ int make_report_queries(const struct FloorEntryPoints* calls, VkInstance instanc
         return 0;
     }
     read_instance_extensions(calls);
+    if (appendix != NULL && appendix->instance != NULL) {
+        appendix->instance(appendix->context);
+    }
     uint32_t count = 0;
     if (calls->vkEnumeratePhysicalDevices(instance, &count, NULL) != VK_SUCCESS || count == 0) {
         return 1;
@@ -65,7 +81,7 @@ int make_report_queries(const struct FloorEntryPoints* calls, VkInstance instanc
     if (calls->vkEnumeratePhysicalDevices(instance, &count, devices) == VK_SUCCESS) {
         for (uint32_t i = 0; i < count && i < capacity; ++i) {
             if (devices[i] != VK_NULL_HANDLE) {
-                read_device(calls, devices[i]);
+                read_device(calls, devices[i], appendix);
             }
         }
     }

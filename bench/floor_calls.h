@@ -22,10 +22,24 @@ struct FloorEntryPoints {
     PFN_vkEnumerateDeviceExtensionProperties vkEnumerateDeviceExtensionProperties;
 };
 
+/* What the complete report asks beyond the detailed report, where Brisol asks it; either function
+   may be null. */
+struct FloorAppendix {
+    /* After the instance extensions. */
+    void (*instance)(void* context);
+    /* After each device's extensions: listed is 0 when the list could not be read, and the
+       extensions are then none. */
+    void (*device)(void* context, VkPhysicalDevice device, int listed,
+                   const VkExtensionProperties* extensions, uint32_t count);
+    void* context;
+};
+
 /* Lists the instance extensions, then for each device reads its properties, memory properties
-   and extensions, each list with the two-call idiom as the report reads it. Returns 0, having
+   and extensions, each list with the two-call idiom as the report reads it, and calls the
+   appendix (which may be null) where Brisol's complete report asks more. Returns 0, having
    called nothing, when the instance or one of the entry points is missing, and 1 otherwise. */
-int make_report_queries(const struct FloorEntryPoints* calls, VkInstance instance);
+int make_report_queries(const struct FloorEntryPoints* calls, VkInstance instance,
+                        const struct FloorAppendix* appendix);
 
 #ifdef __cplusplus
 }

@@ -13,7 +13,9 @@
       and its cost relative to one device.
 
   measure.py targets PAIRS_LOG BENCHMARK_JSON
-      Says which of the performance targets the figures of both meet.
+      Says which of the performance targets the figures of both meet: the pairs' ratios, the
+      instruction ratios bench/run logged ({"instructions": label, "ratio": r, "most": m}) and
+      how instructions grow ({"scaling": label, "per_device": [...], "per_extension": [...]}).
 """
 
 import json
@@ -128,7 +130,8 @@ def growth(path):
 
 def targets(log_path, benchmark_path):
     with open(log_path) as f:
-        comparisons = {(c["a"], c["b"]): c for c in map(json.loads, f)}
+        entries = [json.loads(line) for line in f]
+    comparisons = {(c["a"], c["b"]): c for c in entries if "a" in c}
     building = building_results(benchmark_path)
 
     def line(met, text):
@@ -152,6 +155,19 @@ def targets(log_path, benchmark_path):
     if 64 in building:
         times = building[64][0] / building[1][0]
         line(times <= 70, f"64 devices / 1 device, CPU time: {times:.1f} times (at most 70)")
+    for entry in entries:
+        if "instructions" in entry:
+            line(entry["ratio"] <= entry["most"],
+                 f"{entry['instructions']} (callgrind): {entry['ratio']:.4f} "
+                 f"(at most {entry['most']})")
+        if "scaling" in entry:
+            # Linear: what a device or an extension adds stays within a quarter of its least.
+            for unit in ("per_device", "per_extension"):
+                steps = entry[unit]
+                spread = max(steps) / min(steps) if steps and min(steps) > 0 else float("inf")
+                line(spread <= 1.25, f"{entry['scaling']}: instructions {unit.replace('_', ' ')} "
+                     f"{', '.join(str(s) for s in steps)}: largest / least {spread:.2f} "
+                     "(at most 1.25: linear)")
     peer = comparisons.get(("brisol -a -xml", "vulkaninfo --summary"))
     if peer:
         line(peer["cpu_ratio"] < 1 and peer["wall_ratio"] < 1,

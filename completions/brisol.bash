@@ -30,7 +30,8 @@ _brisol() {
         mapfile -t COMPREPLY < <(compgen -f -- "$current")
         return
     fi
-    for option in -a -txt -xml -f -noheaderfooter -h '-?' -version -all -json -profile; do
+    for option in -a -txt -xml -f -noheaderfooter -h '-?' -version -all -json -profile \
+        -labels -metrics; do
         if [[ $option == "$current"* ]]; then
             COMPREPLY+=("$option")
         fi

@@ -1,12 +1,14 @@
 // libFuzzer target: one whole report run in process per input, against a driver whose every
 // answer the input scripts. It aborts, so that libFuzzer keeps the input, unless both reports
 // come out complete and the XML report is well-formed and valid against the report's schema, or,
-// with "-json", the document parses.
+// with "-json", the document parses, or, with "-labels", every label keeps Kubernetes' rules,
+// or, with "-metrics", the exposition reads as the Prometheus text format.
 //
 // The input is read front to back; where it ends, every further byte reads as 0, which means
 // "succeed" or "tell the truth". In order:
 //   options          bit 0 "-a", bit 1 "-f", bit 2 "-xml", bit 3 "-noheaderfooter",
-//                    bit 4 the loader library cannot be opened, bit 5 "-all", bit 6 "-json"
+//                    bit 4 the loader library cannot be opened, bit 5 "-all", bit 6 "-json",
+//                    bit 7 "-labels", or "-metrics" with bit 6 (where it wins over "-json")
 //   missing          bit i drops entry point i of BRISOL_VULKAN_ENTRY_POINTS
 //   result           instance creation
 //   listing          the instance extensions: count result, fill result, count query's count,
@@ -44,6 +46,8 @@
 #include "registry/registry.h"
 #include "support.h"
 #include "views/json.h"
+#include "views/labels.h"
+#include "views/metrics.h"
 #include "vulkan/commands.h"
 #include "vulkan/entry_points.h"
 
@@ -237,6 +241,9 @@ RunScript take_script(Input& input) {
             argv.push_back(option_texts[bit]);
         }
     }
+    if ((options & 0x80) != 0) {
+        argv.push_back((options & 0x40) != 0 ? "-metrics" : "-labels");
+    }
     taken.options = parse_options(static_cast<int>(argv.size()), argv.data());
     taken.loader_missing = (options & 0x10) != 0;
     taken.missing_entry_points = take_byte(input);
@@ -330,8 +337,37 @@ void check_driver_use(const std::string& report) {
     }
 }
 
+// The fleet views: every label keeps the rules, the exposition reads and says whether Vulkan is
+// up, and the reports, which they do not print, are left as they were (empty).
+void check_fleet_view(const ReportStream& printed) {
+    const bool labels = script.options.format == OutputFormat::Labels;
+    if (&printed != (labels ? &labels_report : &metrics_report)) {
+        fail("the run returned another output than the fleet view asked for", printed);
+    }
+    if (!text_report.empty() || !xml_report.empty()) {
+        fail("a fleet view left its errors in the reports", text_report + xml_report);
+    }
+    std::string faults = labels ? label_file_faults(printed) : "";
+    if (!labels) {
+        samples_of(printed, faults);
+        if (count_of(printed, "\nbrisol_vulkan_up ") != 1) {
+            fail("the exposition does not say brisol_vulkan_up once", printed);
+        }
+    }
+    if (!faults.empty()) {
+        fail(("the fleet view breaks its format: " + faults).c_str(), printed);
+    }
+}
+
 void check_reports(const ReportStream& printed) {
     const RunOptions& options = script.options;
+    if (options.format == OutputFormat::Labels || options.format == OutputFormat::Metrics) {
+        check_fleet_view(printed);
+        if (!script.loader_missing) {
+            check_driver_use(printed);
+        }
+        return;
+    }
     if (options.format == OutputFormat::Json) {
         check_json_document(printed);
         if (!script.loader_missing) {
@@ -357,8 +393,10 @@ void check_reports(const ReportStream& printed) {
             fail("the text report does not end as its options say", text_report);
         }
     }
-    // Every error goes to both reports; names in the text report are raw and may repeat it.
-    if (count_of(text_report, "\n [ERROR] ") < count_of(xml_report, "\n<error msg=\"")) {
+    // Every error goes to both reports (the complete report's only to the printed one); names in
+    // the text report are raw and may repeat it.
+    if ((!options.complete || !xml) &&
+        count_of(text_report, "\n [ERROR] ") < count_of(xml_report, "\n<error msg=\"")) {
         fail("an error reached the XML report only", text_report);
     }
     if (script.loader_missing) {
@@ -369,10 +407,16 @@ void check_reports(const ReportStream& printed) {
         }
         return;
     }
-    // Names in the XML report are escaped, so these tags can only be the program's own.
-    if (options.complete && count_of(xml_report, "\n\t\t\t</device_details>\n\t\t</vk_device>") !=
-                                count_of(xml_report, "<vk_device ")) {
+    // Names in the XML report are escaped, so these tags can only be the program's own; in the
+    // text report a name may repeat a heading. The complete report writes the printed report
+    // alone.
+    const size_t devices = count_of(xml_report, "<vk_device ");
+    if (options.complete && xml &&
+        count_of(xml_report, "\n\t\t\t</device_details>\n\t\t</vk_device>") != devices) {
         fail("a device of the complete report lacks its details", xml_report);
+    }
+    if (options.complete && !xml && count_of(text_report, "\n- Properties:") < devices) {
+        fail("a device of the complete report lacks its details", text_report);
     }
     check_driver_use(xml_report);
 }

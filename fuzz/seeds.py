@@ -6,6 +6,8 @@ import random
 import struct
 
 OPT_ALL, OPT_FUNCS, OPT_XML, OPT_BARE, OPT_NO_LOADER, OPT_COMPLETE, OPT_JSON = 1, 2, 4, 8, 16, 32, 64
+# "-labels", or "-metrics" with OPT_JSON.
+OPT_FLEET = 128
 # Indexes into known_results.
 SUCCESS, INCOMPLETE, NOT_READY, ERROR_INITIALIZATION_FAILED, ERROR_INCOMPATIBLE_DRIVER = 0, 1, 2, 8, 12
 TRUTH, ALL_ONES, TOP_BIT = 0, 0xFD, 0xFE
@@ -140,6 +142,26 @@ SEEDS = {
                 memory([1]), items=[(b"VK_KHR_swapchain", 1), (b"VK_KHR_swapchain", 2),
                                     (b"VK_\xff\x01", 1)])] * 2,
         [(b"\xff" * 256, 0)]),
+    # The fleet views over hostile names and heaps; with "-all", chained structures too.
+    "labels-hostile": run(
+        OPT_FLEET | OPT_COMPLETE,
+        [device(properties(b"R&D <GPU> \"x\"\t\x01\x7f\xe9\xe2\x82(\xed\xa0\x80" * 16, 0x10DE,
+                           0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0x80000000),
+                memory([1 << 63] * 17), items=[(b"VK_EXT_memory_budget", 1),
+                                               (b"VK_KHR_driver_properties", 1)])] * 2,
+        INSTANCE) + complete(
+        (1 << 22) | (3 << 12),
+        devices=[complete_device([(1, 1)], chain=bytes(random.randrange(256) for _ in range(600))
+                                 + b"\0")] * 2),
+    "metrics-hostile": run(
+        OPT_FLEET | OPT_JSON | OPT_COMPLETE,
+        [device(properties(b"\\\"\n\xff" * 60, 1, 2, 3, 4, 5), memory([1, 2, 3]),
+                items=[(b"VK_EXT_memory_budget", 1)])],
+        INSTANCE) + complete(
+        (1 << 22) | (3 << 12),
+        devices=[complete_device([(1, 1)], chain=bytes(random.randrange(256) for _ in range(600))
+                                 + b"\0")]),
+    "metrics-loader-missing": run(OPT_NO_LOADER | OPT_FLEET | OPT_JSON, [SAMPLE], INSTANCE),
     "unwritten-handles": run(OPT_ALL | OPT_XML, [SAMPLE], INSTANCE,
                              device_listing=listing(query=count(3), fill=count(3))),
 }

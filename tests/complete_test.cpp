@@ -129,25 +129,59 @@ TEST(CompleteReport, OldLoadersMissingCommandsAndHostileAnswers) {
          {"<member name=\"driverInfo\" value=\"&lt;&amp;&gt;&quot;\" />",
           "<member name=\"memoryTypes\" index=\"31\">"}},
     };
+    // The complete report writes the printed report alone: the text pieces come from "-all",
+    // the XML ones from "-all -xml".
+    const auto run = [](bool xml) {
+        reset_reports();
+        const char* const argv[] = {"brisol", "-all", "-xml"};
+        return build_report(parse_options(xml ? 3 : 2, argv), arranged_loader);
+    };
     for (const auto& c : cases) {
         arrange_fake = c.arrange;
-        reset_reports();
-        const char* const argv[] = {"brisol", "-all"};
-        build_report(parse_options(2, argv), arranged_loader);
+        const std::string xml = run(true);
+        EXPECT_EQ(xml_error(xml), "") << c.what;
+        EXPECT_EQ(count_of(xml, "\n\t\t\t</device_details>\n\t\t</vk_device>"), 1u) << c.what;
+        for (const std::string& piece : c.xml) {
+            EXPECT_NE(xml.find(piece), std::string::npos) << c.what << ": " << piece;
+        }
+        const std::string text = run(false);
         EXPECT_EQ(fake.application_info.apiVersion, c.api_version) << c.what;
         EXPECT_EQ(fake.enabled_extensions, c.enabled) << c.what;
         EXPECT_EQ(fake.unknown_device_calls, 0) << c.what;
-        EXPECT_EQ(xml_error(xml_report), "") << c.what;
-        EXPECT_EQ(text_report.substr(text_report.size() - text_footer.size()), text_footer)
-            << c.what;
-        EXPECT_EQ(count_of(xml_report, "\n\t\t\t</device_details>\n\t\t</vk_device>"), 1u)
-            << c.what;
-        EXPECT_EQ(count_of(text_report, "memoryTypes[32]"), 0u) << c.what;
+        EXPECT_EQ(text.substr(text.size() - text_footer.size()), text_footer) << c.what;
+        EXPECT_EQ(count_of(text, "memoryTypes[32]"), 0u) << c.what;
         for (const std::string& piece : c.text) {
-            EXPECT_NE(text_report.find(piece), std::string::npos) << c.what << ": " << piece;
+            EXPECT_NE(text.find(piece), std::string::npos) << c.what << ": " << piece;
         }
-        for (const std::string& piece : c.xml) {
-            EXPECT_NE(xml_report.find(piece), std::string::npos) << c.what << ": " << piece;
-        }
+        // The XML report of a text run holds what both reports always hold, and is whole.
+        EXPECT_EQ(xml_error(xml_report), "") << c.what;
+        EXPECT_EQ(count_of(xml_report, "<device_details>"), 0u) << c.what;
+    }
+}
+
+// A run prints one report and writes the complete sections into that one alone; the other's are
+// measured instead, so that the size limit ends both reports where they would end written whole.
+// The bytes measured are those the other run writes.
+TEST(CompleteReport, TheReportNotPrintedIsMeasuredToTheByte) {
+    const struct {
+        const char* what;
+        void (*arrange)();
+    } cases[] = {
+        {"a 1.0 loader that lists properties2", old_loader_with_properties2},
+        {"every further command missing", every_further_command_missing},
+        {"hostile answers", hostile_answers},
+    };
+    for (const auto& c : cases) {
+        arrange_fake = c.arrange;
+        const char* const argv[] = {"brisol", "-all", "-xml"};
+        reset_reports();
+        const std::string xml = build_report(parse_options(3, argv), arranged_loader);
+        const size_t text_of_xml_run = text_report.size() + written_reports.text_left_out;
+        reset_reports();
+        const std::string text = build_report(parse_options(2, argv), arranged_loader);
+        EXPECT_EQ(xml_report.size() + written_reports.xml_left_out, xml.size()) << c.what;
+        // Only the text run ends its text report with the footer.
+        EXPECT_EQ(text_of_xml_run + text_footer.size(), text.size()) << c.what;
+        EXPECT_GT(written_reports.xml_left_out, 1000u) << c.what;
     }
 }

@@ -135,10 +135,12 @@ TEST(Json, AgreesWithVulkaninfoOnLavapipe) {
 TEST(Json, EveryDocumentParses) {
     const VulkanLoader missing = {[] { return bind_vulkan_library("/nonexistent/libvulkan.so.1"); },
                                   release_vulkan_loader};
-    // Two identical devices whose name has control bytes, quotes and bytes that are not UTF-8.
+    // Two identical devices whose name has control bytes, quotes and bytes that are not UTF-8,
+    // and whose formats have a bit no table names.
     const VulkanLoader hostile = {[] {
                                       const ModuleHandle handle = fake_vulkan_loader.bind();
                                       FakeDevice device = sample_device();
+                                      device.format_properties.bufferFeatures |= 0x80000000u;
                                       strcpy(device.properties.deviceName,
                                              "GPU\x01\x1f\"\\\n \xff\xe2\x82(\xed\xa0\x80");
                                       device.extensions.push_back(extension("VK_NO\x7f\xc3", 1));
@@ -196,6 +198,22 @@ TEST(Json, EveryDocumentParses) {
     EXPECT_NE(hostile_out.find("\"GPU\\u0001\\u001f\\\"\\\\\\u000a "), std::string::npos);
     EXPECT_EQ(document["brisol"]["devices"][1]["otherExtensions"],
               json::parse("{\"VK_NO\\u007f\xEF\xBF\xBD\": 1}"));
+    // Every format's flags keep their named bits, and each format says what it left out, though
+    // the text of a set of flags is written once and copied.
+    const json& formats = document["capabilities"].begin().value()["formats"];
+    ASSERT_GT(formats.size(), 100u);
+    for (const auto& [name, format] : formats.items()) {
+        EXPECT_EQ(format["VkFormatProperties"]["bufferFeatures"],
+                  json::parse("[\"VK_FORMAT_FEATURE_VERTEX_BUFFER_BIT\"]"))
+            << name;
+    }
+    size_t notes = 0;
+    for (const json& note : document["brisol"]["devices"][1]["omitted"]) {
+        notes += note ==
+                 "VkFormatProperties.bufferFeatures: bits 0x80000000 have no name in "
+                 "VkFormatFeatureFlagBits";
+    }
+    EXPECT_EQ(notes, formats.size());
 }
 
 // Other options change nothing in the document; of -txt, -xml and -json the last one wins.

@@ -8,6 +8,7 @@
 
 #include <vulkan/vulkan.h>
 
+#include "report/cursor.h"
 #include "support.h"
 
 TEST(ReportStreams, EmptyPiecesAppendNothing) {
@@ -148,4 +149,35 @@ TEST(ReportSchema, TurnsAwayWhatTheProgramNeverWrites) {
         const std::string error = xml_error(xml_prolog + c.body + xml_epilogue);
         EXPECT_EQ(error.empty(), c.valid) << c.what << ": " << error;
     }
+}
+
+// Pieces put through a cursor land as appends would put them, across the room's steps and the
+// stream's moves; a piece taken back is gone, and closing leaves the stream as long as what was
+// written.
+TEST(ReportStreams, CursorsWriteWhatAppendsWould) {
+    std::string stream = "head";
+    std::string expected = stream;
+    StreamCursor cursor = open_cursor(stream);
+    put_char(cursor, '(');
+    expected += '(';
+    const std::string long_piece(1500, 'x');
+    put(cursor, long_piece.data(), long_piece.size());
+    expected += long_piece;
+    for (const uint64_t value : {uint64_t{0}, uint64_t{7}, uint64_t{UINT64_MAX}}) {
+        put_decimal(cursor, value);
+        expected += std::to_string(value);
+    }
+    for (int i = 0; i < 300000; ++i) {
+        put(cursor, "0123456789");
+        expected += "0123456789";
+    }
+    const size_t mark = cursor_offset(cursor);
+    EXPECT_EQ(mark, expected.size());
+    put(cursor, "taken back");
+    move_cursor_back(cursor, mark);
+    put_char(cursor, ')');
+    expected += ')';
+    close_cursor(cursor);
+    EXPECT_EQ(stream.size(), expected.size());
+    EXPECT_TRUE(stream == expected);
 }

@@ -382,6 +382,21 @@ TEST(Run, LibraryWithoutAnyOfTheExports) {
     EXPECT_EQ(xml_error(xml_report), "");
 }
 
+// The complete report writes the printed report alone but measures the other, so the size limit
+// leaves out the same devices whichever report is printed: here the XML report, with its
+// extensions' markup escaped, reaches the limit first.
+TEST(Run, TheSizeLimitCutsBothFormsAlike) {
+    const ProgramRun text = run_with_fake_loader({"-all"}, "many:16:1000");
+    const ProgramRun xml = run_with_fake_loader({"-all", "-xml"}, "many:16:1000");
+    const size_t devices = count_of(xml.out, "<vk_device ");
+    EXPECT_GT(devices, 1u);
+    EXPECT_LT(devices, 16u);
+    EXPECT_EQ(count_of(text.out, "\n\n[ Device "), devices);
+    EXPECT_EQ(count_of(text.out, "\n- Properties:"), devices);
+    EXPECT_EQ(count_of(xml.out, "<device_details>"), devices);
+    EXPECT_EQ(count_of(text.out, "reached its size limit"), 1u);
+}
+
 // A non-blocking standard output that is full is waited on, not cut at the pipe's 64 KiB.
 TEST(Run, NonBlockingOutputIsWaitedOn) {
     const std::vector<std::string> env = {"LD_LIBRARY_PATH=" FAKE_LOADER_DIR,

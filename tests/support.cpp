@@ -8,8 +8,11 @@
 
 #include <libxml/parser.h>
 #include <libxml/xmlschemas.h>
+#include <libxml/xmlstring.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <set>
 
 #include "fake/fake_driver.h"
 #include "fake/fake_entry_points.h"
@@ -48,6 +51,8 @@ const std::string help_screen =
     "  -all: complete information (everything a device tells through Vulkan 1.3)\n"
     "  -json: outputs the devices as a Vulkan Profiles JSON document\n"
     "  -profile FILE: checks whether the devices meet the Vulkan profiles in FILE\n"
+    "  -labels: outputs node labels for Kubernetes Node Feature Discovery\n"
+    "  -metrics: outputs metrics in the Prometheus text format\n"
     "\n"
     "---\n"
     "Contact: brisol@example.org\n"
@@ -287,4 +292,251 @@ size_t count_of(const std::string& haystack, const std::string& needle) {
         ++count;
     }
     return count;
+}
+
+namespace {
+
+bool letter_or_digit(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
+
+// Why a label's name or value breaks Kubernetes' rules, or "".
+std::string label_part_fault(const std::string& part, bool may_be_empty) {
+    if (part.empty()) {
+        return may_be_empty ? "" : "empty";
+    }
+    if (part.size() > 63) {
+        return "longer than 63 characters";
+    }
+    if (!letter_or_digit(part.front()) || !letter_or_digit(part.back())) {
+        return "does not begin and end with a letter or digit";
+    }
+    for (const char c : part) {
+        if (!letter_or_digit(c) && c != '.' && c != '_' && c != '-') {
+            return "holds a character outside [A-Za-z0-9._-]";
+        }
+    }
+    return "";
+}
+
+// The lines of a text, each without its line feed; a last line without one is a line too.
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t end = text.find('\n', start);
+        lines.push_back(text.substr(start, end == std::string::npos ? end : end - start));
+        start = end == std::string::npos ? text.size() : end + 1;
+    }
+    return lines;
+}
+
+}  // namespace
+
+std::vector<std::pair<std::string, std::string>> labels_of(const std::string& file) {
+    std::vector<std::pair<std::string, std::string>> labels;
+    for (const std::string& line : lines_of(file)) {
+        const size_t equals = line.find('=');
+        labels.emplace_back(line.substr(0, equals),
+                            equals == std::string::npos ? "" : line.substr(equals + 1));
+    }
+    return labels;
+}
+
+std::string label_file_faults(const std::string& file) {
+    std::string faults;
+    if (file.size() > 65536) {
+        faults += "larger than the 64 KiB NFD reads\n";
+    }
+    if (file.empty() || file.back() != '\n') {
+        faults += "does not end with a line feed\n";
+    }
+    std::set<std::string> names;
+    for (const std::string& line : lines_of(file)) {
+        const size_t equals = line.find('=');
+        if (equals == std::string::npos) {
+            faults += "no '=' in: " + line + "\n";
+            continue;
+        }
+        const std::string name = line.substr(0, equals);
+        const std::string value = line.substr(equals + 1);
+        const std::string name_fault = label_part_fault(name, false);
+        const std::string value_fault = label_part_fault(value, true);
+        if (!name_fault.empty()) {
+            faults += "name " + name + ": " + name_fault + "\n";
+        }
+        if (!value_fault.empty()) {
+            faults += "value of " + name + ": " + value_fault + "\n";
+        }
+        if (!names.insert(name).second) {
+            faults += "name given twice: " + name + "\n";
+        }
+    }
+    return faults;
+}
+
+namespace {
+
+bool name_character(char c, bool first, bool colon) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || (colon && c == ':') ||
+           (!first && c >= '0' && c <= '9');
+}
+
+// The name at text[at], [a-zA-Z_:][a-zA-Z0-9_:]* for metrics and without ':' for labels.
+std::string take_name(const std::string& text, size_t& at, bool colon) {
+    const size_t start = at;
+    while (at < text.size() && name_character(text[at], at == start, colon)) {
+        ++at;
+    }
+    return text.substr(start, at - start);
+}
+
+struct ExpositionReader {
+    std::vector<MetricSample> samples;
+    std::string faults;
+    std::string current;             // the family being read
+    std::set<std::string> finished;  // families another one followed
+    std::set<std::string> helped;    // families with their HELP line
+    std::set<std::string> typed;     // families with their TYPE line
+    std::set<std::string> with_samples;
+    std::set<std::string> series;
+
+    void fault(const std::string& what, const std::string& line) {
+        faults += what + ": " + line + "\n";
+    }
+
+    void enter(const std::string& family, const std::string& line) {
+        if (family == current) {
+            return;
+        }
+        if (finished.count(family) != 0) {
+            fault("a family comes back after another one", line);
+        }
+        if (!current.empty()) {
+            finished.insert(current);
+        }
+        current = family;
+    }
+
+    void read_description(const std::string& line) {
+        const bool help = line.rfind("# HELP ", 0) == 0;
+        size_t at = 7;
+        const std::string name = take_name(line, at, true);
+        if (name.empty() || at >= line.size() || line[at] != ' ') {
+            fault("a HELP or TYPE line without a name", line);
+            return;
+        }
+        enter(name, line);
+        if (help) {
+            if (!helped.insert(name).second) {
+                fault("HELP given twice", line);
+            }
+            return;
+        }
+        const std::string type = line.substr(at + 1);
+        if (type != "gauge" && type != "counter" && type != "untyped" && type != "summary" &&
+            type != "histogram") {
+            fault("an unknown type", line);
+        }
+        if (!typed.insert(name).second || with_samples.count(name) != 0) {
+            fault("TYPE given twice or after samples", line);
+        }
+    }
+
+    // The quoted value at line[at], unescaped; at ends past its closing quotation mark.
+    bool take_value(const std::string& line, size_t& at, std::string& value) {
+        if (at >= line.size() || line[at] != '"') {
+            return false;
+        }
+        for (++at; at < line.size() && line[at] != '"'; ++at) {
+            if (line[at] != '\\') {
+                value += line[at];
+                continue;
+            }
+            const char escaped = ++at < line.size() ? line[at] : '\0';
+            if (escaped != '\\' && escaped != '"' && escaped != 'n') {
+                return false;
+            }
+            value += escaped == 'n' ? '\n' : escaped;
+        }
+        return at++ < line.size();
+    }
+
+    void read_sample(const std::string& line) {
+        MetricSample sample;
+        size_t at = 0;
+        sample.name = take_name(line, at, true);
+        if (sample.name.empty()) {
+            fault("a line that is no sample", line);
+            return;
+        }
+        enter(sample.name, line);
+        if (helped.count(sample.name) == 0 || typed.count(sample.name) == 0) {
+            fault("a sample without HELP and TYPE before it", line);
+        }
+        with_samples.insert(sample.name);
+        std::set<std::string> label_names;
+        bool more = at < line.size() && line[at] == '{';
+        at += more ? 1 : 0;
+        while (more) {
+            std::string name = take_name(line, at, false);
+            std::string value;
+            if (name.empty() || at >= line.size() || line[at++] != '=' ||
+                !take_value(line, at, value) || at >= line.size() ||
+                (line[at] != ',' && line[at] != '}')) {
+                fault("a label that does not read", line);
+                return;
+            }
+            if (!label_names.insert(name).second) {
+                fault("a label given twice", line);
+            }
+            sample.labels.emplace_back(std::move(name), std::move(value));
+            more = line[at++] == ',';
+        }
+        if (at >= line.size() || line[at] != ' ') {
+            fault("no value", line);
+            return;
+        }
+        sample.value = line.substr(at + 1);
+        char* end = nullptr;
+        strtod(sample.value.c_str(), &end);
+        if (sample.value.empty() || *end != '\0') {
+            fault("a value that is not one number", line);
+        }
+        std::set<std::pair<std::string, std::string>> sorted(sample.labels.begin(),
+                                                             sample.labels.end());
+        std::string key = sample.name;
+        for (const auto& [name, value] : sorted) {
+            key += "\n" + name + "=" + value;
+        }
+        if (!series.insert(key).second) {
+            fault("a series given twice", line);
+        }
+        samples.push_back(std::move(sample));
+    }
+};
+
+}  // namespace
+
+std::vector<MetricSample> samples_of(const std::string& exposition, std::string& faults) {
+    ExpositionReader reader;
+    std::string checked = exposition;
+    for (char& c : checked) {
+        c = c == '\0' ? ' ' : c;
+    }
+    if (xmlCheckUTF8(reinterpret_cast<const unsigned char*>(checked.c_str())) == 0) {
+        reader.faults += "not UTF-8\n";
+    }
+    if (exposition.empty() || exposition.back() != '\n') {
+        reader.faults += "does not end with a line feed\n";
+    }
+    for (const std::string& line : lines_of(exposition)) {
+        if (line.rfind("# HELP ", 0) == 0 || line.rfind("# TYPE ", 0) == 0) {
+            reader.read_description(line);
+        } else if (line.rfind("#", 0) != 0) {
+            reader.read_sample(line);
+        }
+    }
+    faults = reader.faults;
+    return reader.samples;
 }

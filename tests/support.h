@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "report/report.h"
@@ -46,6 +47,27 @@ void install_fake_driver();
 
 // A loader for in-process report runs: binding installs the fake driver, releasing does nothing.
 extern const VulkanLoader fake_vulkan_loader;
+
+// Every way a Node Feature Discovery feature file breaks Kubernetes' label rules or what NFD
+// reads, one a line; "" when it keeps them all. A name is at most 63 characters of
+// [A-Za-z0-9._-] beginning and ending with a letter or digit, without a namespace of its own
+// (NFD puts one in front); a value is the same or empty; no name comes twice; the file is at
+// most 64 KiB of whole lines.
+std::string label_file_faults(const std::string& file);
+
+// The labels of a feature file, in their order.
+std::vector<std::pair<std::string, std::string>> labels_of(const std::string& file);
+
+struct MetricSample {
+    std::string name;
+    std::vector<std::pair<std::string, std::string>> labels;  // values unescaped
+    std::string value;
+};
+
+// Reads a Prometheus text exposition as the format says, with the program's own promises: each
+// family once, whole, with HELP and TYPE lines before its samples, no series twice, and the
+// whole text UTF-8. Every way the text breaks them goes to faults, one a line.
+std::vector<MetricSample> samples_of(const std::string& exposition, std::string& faults);
 
 // Counts the occurrences of a text.
 size_t count_of(const std::string& haystack, const std::string& needle);

@@ -1,6 +1,6 @@
 #include "app/banners.h"
 
-#include "app/product.h"
+#include "report/product.h"
 #include "report/report.h"
 
 namespace {
@@ -38,6 +38,8 @@ void write_help_screen() {
     append_text("\n  -all: complete information (everything a device tells through Vulkan 1.3)");
     append_text("\n  -json: outputs the devices as a Vulkan Profiles JSON document");
     append_text("\n  -profile FILE: checks whether the devices meet the Vulkan profiles in FILE");
+    append_text("\n  -labels: outputs node labels for Kubernetes Node Feature Discovery");
+    append_text("\n  -metrics: outputs metrics in the Prometheus text format");
     append_text("\n");
     append_closing_lines_text();
 }

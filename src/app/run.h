@@ -6,12 +6,13 @@
 #include "report/report.h"
 #include "vulkan/entry_points.h"
 
-enum class OutputFormat { Text = 1, Xml = 2, Json = 3 };
+// "-txt", "-xml", "-json", "-labels", "-metrics".
+enum class OutputFormat { Text = 1, Xml = 2, Json = 3, Labels = 4, Metrics = 5 };
 
 struct RunOptions {
     bool detailed = false;                     // "-a": device limits
     bool complete = false;                     // "-all": everything a device tells
-    OutputFormat format = OutputFormat::Text;  // "-txt", "-xml", "-json": the last one given wins
+    OutputFormat format = OutputFormat::Text;  // the last format option given wins
     bool show_entry_points = false;            // "-f"
     bool header_footer = true;                 // "-noheaderfooter" clears it
     bool show_help = false;                    // "-h", "-?"

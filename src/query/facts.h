@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include <vulkan/vulkan.h>
@@ -13,18 +14,35 @@
 #include "vulkan/commands.h"
 #include "vulkan/lists.h"
 
+// The structures of a chain, in order, and where each lies in the chain's storage. Every format
+// of a device has the same chain, and so has every queue family: their chains share one layout.
+struct ChainLayout {
+    std::vector<const StructureInfo*> structures;
+    std::vector<size_t> offsets;  // of each structure in the storage, in bytes
+    size_t words = 0;             // the storage's size, in uint64_t
+};
+
 // Structures of one chain as the device filled them, each whole (sType and pNext included), in
 // memory aligned for any member.
 struct StructureChain {
-    std::vector<const StructureInfo*> structures;
-    std::vector<size_t> offsets;    // of each structure in storage, in bytes
-    std::vector<uint64_t> storage;  // the structures, one after the other
+    std::shared_ptr<const ChainLayout> layout;         // null for an empty chain
+    const StructureInfo* const* structures = nullptr;  // the layout's, by index
+    std::vector<uint64_t> storage;                     // the structures, one after the other
 
     const void* bytes(size_t index) const {
-        return reinterpret_cast<const unsigned char*>(storage.data()) + offsets[index];
+        return reinterpret_cast<const unsigned char*>(storage.data()) + layout->offsets[index];
     }
     size_t size() const {
-        return structures.size();
+        return layout != nullptr ? layout->structures.size() : 0;
+    }
+    // The structure of that sType, or null when the chain does not hold it.
+    const void* find(VkStructureType type) const {
+        for (size_t i = 0; i < size(); ++i) {
+            if (structures[i]->stype == type) {
+                return bytes(i);
+            }
+        }
+        return nullptr;
     }
 };
 
@@ -109,3 +127,10 @@ void query_instance(VkInstance instance, const InstanceSetup& setup, InstanceFac
 // slowly), or null to read them here.
 void query_device(const InstanceFacts& instance, VkPhysicalDevice device, DeviceFacts& facts,
                   const std::vector<VkExtensionProperties>* extensions = nullptr);
+
+// Reads only what says which device it is and what memory it has: the extensions, the
+// properties with their chain and the memory properties with theirs. The other parts stay
+// empty, without failures. For views that need no more, at a fraction of the calls.
+void query_device_identity(const InstanceFacts& instance, VkPhysicalDevice device,
+                           DeviceFacts& facts,
+                           const std::vector<VkExtensionProperties>* extensions = nullptr);

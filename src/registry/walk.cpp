@@ -1,7 +1,6 @@
 #include "registry/walk.h"
 
 #include <charconv>
-#include <cinttypes>
 #include <cstdio>
 #include <cstring>
 
@@ -27,49 +26,15 @@ bool luid_valid(const StructureInfo& structure, const MemberRow& member,
     return valid == nullptr || element_unsigned(*valid, base + valid->offset) != 0;
 }
 
-void append_hex(std::string& out, uint64_t value) {
-    char text[24];
-    snprintf(text, sizeof text, "0x%" PRIx64, value);
-    out += text;
-}
-
-void append_flags_text(std::string& out, const MemberRow& member, uint64_t value) {
-    if (value == 0) {
-        out += '0';
-        return;
-    }
-    uint64_t unnamed = value;
-    bool first = true;
-    uint32_t index = 0;
-    while (const ValueName* bit = next_set_bit(member, value, index)) {
-        out += first ? "" : " | ";
-        out += bit->name;
-        unnamed &= ~bit->value;
-        first = false;
-    }
-    if (unnamed != 0) {
-        out += first ? "" : " | ";
-        append_hex(out, unnamed);
-    }
-}
-
-void append_uuid_text(std::string& out, const unsigned char* bytes, uint32_t count) {
-    char text[4];
-    for (uint32_t i = 0; i < count; ++i) {
-        if (count == VK_UUID_SIZE && (i == 4 || i == 6 || i == 8 || i == 10)) {
-            out += '-';
-        }
-        snprintf(text, sizeof text, "%02x", bytes[i]);
-        out += text;
-    }
-}
-
 }  // namespace
 
 const ValueName* next_set_bit(const MemberRow& member, uint64_t value, uint32_t& index) {
-    for (; member.names != nullptr && index < member.names->count; ++index) {
+    if (value == 0 || member.names == nullptr) {
+        return nullptr;
+    }
+    for (; index < member.names->count; ++index) {
         const ValueName& bit = member.names->values[index];
-        if (bit.value != 0 && (bit.value & (bit.value - 1)) == 0 && (value & bit.value) != 0) {
+        if ((value & bit.value) != 0 && (bit.value & (bit.value - 1)) == 0) {
             ++index;
             return &bit;
         }
@@ -174,64 +139,149 @@ void walk_structure(const StructureInfo& structure, const void* bytes,
     }
 }
 
-void append_float_text(std::string& out, float value) {
-    char text[32];
-    const std::to_chars_result result = std::to_chars(text, text + sizeof text, value);
-    out.append(text, static_cast<size_t>(result.ptr - text));
+namespace {
+
+// The most bytes one number takes: "-9223372036854775808", "18446744073709551615".
+constexpr size_t most_number_length = 20;
+// The shortest form of a float: "-1.1754944e-38", "nan", "-inf".
+constexpr size_t most_float_length = 24;
+
+// "0x" and the digits in lower case, as printf's "0x%" PRIx64 writes them.
+void put_hex(StreamCursor& out, uint64_t value) {
+    char* at = room(out, 2 + 16);
+    *at++ = '0';
+    *at++ = 'x';
+    out.at = std::to_chars(at, at + 16, value, 16).ptr;
 }
 
-void append_element_text(std::string& out, const MemberRow& member, const unsigned char* element) {
+// The bits of the value named in the table's order, then those without a name in hex. Each bit
+// has one name in a table (a test holds it), so the names stop once every bit is named.
+void put_flags_text(StreamCursor& out, const MemberRow& member, uint64_t value) {
+    if (value == 0) {
+        put_char(out, '0');
+        return;
+    }
+    uint64_t unnamed = value;
+    uint32_t index = 0;
+    while (const ValueName* bit = next_set_bit(member, unnamed, index)) {
+        if (unnamed != value) {
+            put(out, " | ", 3);
+        }
+        put(out, bit->name);
+        unnamed &= ~bit->value;
+    }
+    if (unnamed != 0) {
+        if (unnamed != value) {
+            put(out, " | ", 3);
+        }
+        put_hex(out, unnamed);
+    }
+}
+
+void put_uuid_text(StreamCursor& out, const unsigned char* bytes, uint32_t count) {
+    static const char digits[] = "0123456789abcdef";
+    char* at = room(out, 3 * size_t{count});
+    for (uint32_t i = 0; i < count; ++i) {
+        if (count == VK_UUID_SIZE && (i == 4 || i == 6 || i == 8 || i == 10)) {
+            *at++ = '-';
+        }
+        *at++ = digits[bytes[i] >> 4];
+        *at++ = digits[bytes[i] & 0xF];
+    }
+    out.at = at;
+}
+
+template <typename Number>
+void put_number(StreamCursor& out, Number value) {
+    char* at = room(out, most_number_length);
+    out.at = std::to_chars(at, at + most_number_length, value).ptr;
+}
+
+void put_element_text(StreamCursor& out, const MemberRow& member, const unsigned char* element) {
     if (member.kind == MemberKind::Float) {
-        append_float_text(out, load<float>(element));
+        put_float_text(out, load<float>(element));
         return;
     }
     const uint64_t value = element_unsigned(member, element);
     switch (member.kind) {
         case MemberKind::Int32:
         case MemberKind::Int64:
-            out += std::to_string(element_signed(member, element));
+            put_number(out, element_signed(member, element));
             return;
         case MemberKind::Enum: {
             const char* name = member.names != nullptr ? value_name(*member.names, value) : nullptr;
             if (name != nullptr) {
-                out += name;
+                put(out, name);
             } else {
-                out += std::to_string(static_cast<int32_t>(static_cast<uint32_t>(value)));
+                put_number(out, static_cast<int32_t>(static_cast<uint32_t>(value)));
             }
             return;
         }
         case MemberKind::Flags:
         case MemberKind::Flags64:
-            append_flags_text(out, member, value);
+            put_flags_text(out, member, value);
             return;
         default:
-            out += std::to_string(value);
+            put_number(out, value);
             return;
     }
 }
 
+// Appends to a string through a cursor.
+template <typename Put>
+void append_through_cursor(std::string& out, Put put_text) {
+    StreamCursor cursor = open_cursor(out);
+    put_text(cursor);
+    close_cursor(cursor);
+}
+
+}  // namespace
+
+void put_float_text(StreamCursor& out, float value) {
+    char* at = room(out, most_float_length);
+    out.at = std::to_chars(at, at + most_float_length, value).ptr;
+}
+
+void append_float_text(std::string& out, float value) {
+    append_through_cursor(out, [value](StreamCursor& cursor) { put_float_text(cursor, value); });
+}
+
+void append_element_text(std::string& out, const MemberRow& member, const unsigned char* element) {
+    append_through_cursor(out, [&member, element](StreamCursor& cursor) {
+        put_element_text(cursor, member, element);
+    });
+}
+
 void append_member_text(std::string& out, const MemberRow& member, const unsigned char* bytes,
                         uint32_t count) {
+    append_through_cursor(
+        out, [&](StreamCursor& cursor) { put_member_text(cursor, member, bytes, count); });
+}
+
+void put_member_text(StreamCursor& out, const MemberRow& member, const unsigned char* bytes,
+                     uint32_t count) {
     switch (member.kind) {
         case MemberKind::String:
-            out.append(reinterpret_cast<const char*>(bytes),
-                       strnlen(reinterpret_cast<const char*>(bytes), count));
+            put(out, reinterpret_cast<const char*>(bytes),
+                strnlen(reinterpret_cast<const char*>(bytes), count));
             return;
         case MemberKind::Uuid:
         case MemberKind::Luid:
-            append_uuid_text(out, bytes, count);
+            put_uuid_text(out, bytes, count);
             return;
         default:
             break;
     }
     if (member.count == 1) {
-        append_element_text(out, member, bytes);
+        put_element_text(out, member, bytes);
         return;
     }
-    out += '[';
+    put_char(out, '[');
     for (uint32_t i = 0; i < count; ++i) {
-        out += i == 0 ? "" : ", ";
-        append_element_text(out, member, bytes + i * element_size(member));
+        if (i != 0) {
+            put(out, ", ", 2);
+        }
+        put_element_text(out, member, bytes + i * element_size(member));
     }
-    out += ']';
+    put_char(out, ']');
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "registry/registry.h"
+#include "report/cursor.h"
 
 // What a walk tells its visitor. Each function may be null.
 struct MemberVisitor {
@@ -55,3 +56,8 @@ void append_member_text(std::string& out, const MemberRow& member, const unsigne
 void append_element_text(std::string& out, const MemberRow& member, const unsigned char* element);
 // The shortest form of a float that reads back as the same float ("16.5", "1e-05", "nan").
 void append_float_text(std::string& out, float value);
+
+// The same texts written through a cursor, for the reports of thousands of values.
+void put_member_text(StreamCursor& out, const MemberRow& member, const unsigned char* bytes,
+                     uint32_t count);
+void put_float_text(StreamCursor& out, float value);

@@ -1,5 +1,6 @@
 #include "report/report.h"
 
+#include <charconv>
 #include <clocale>
 #include <cstdarg>
 #include <cstdint>
@@ -13,8 +14,14 @@
 
 ReportStream text_report;
 ReportStream xml_report;
+WrittenReports written_reports = {true, true, 0, 0};
 
 namespace {
+
+constexpr uint32_t nvidia_vendor_id = 0x10DE;
+constexpr uint32_t intel_vendor_id = 0x8086;
+// Set by the build: Intel's driver encodes its version its own way on Windows only.
+constexpr bool platform_is_windows = BRISOL_PLATFORM_WINDOWS != 0;
 
 // Pieces of plain conversions go straight into the stream; the others are formatted by vsnprintf.
 // Most pieces are short lines; only those that carry a long Vulkan name outgrow the stack area,
@@ -55,6 +62,7 @@ BRISOL_PRINTF(2, 0) void append_piece(ReportStream& stream, const char* format, 
 void reset_reports() {
     text_report.clear();
     xml_report.clear();
+    written_reports = {true, true, 0, 0};
 }
 
 void append_text(const char* format, ...) {
@@ -72,15 +80,8 @@ void append_xml(const char* format, ...) {
 }
 
 bool reports_are_full() {
-    return text_report.size() > most_report_bytes || xml_report.size() > most_report_bytes;
-}
-
-void append_text_bytes(const char* bytes, size_t length) {
-    text_report.append(bytes, length);
-}
-
-void append_xml_bytes(const char* bytes, size_t length) {
-    xml_report.append(bytes, length);
+    return text_report.size() + written_reports.text_left_out > most_report_bytes ||
+           xml_report.size() + written_reports.xml_left_out > most_report_bytes;
 }
 
 void report_error(const char* message) {
@@ -108,10 +109,10 @@ std::string control_escaped(const std::string& text) {
     return escaped;
 }
 
-std::vector<std::string> reported_errors(size_t text_mark) {
+std::vector<std::string> errors_reported_since(size_t mark) {
     std::vector<std::string> errors;
     const std::string lead = "\n [ERROR] ";
-    for (size_t at = text_report.find(lead, text_mark); at != std::string::npos;
+    for (size_t at = text_report.find(lead, mark); at != std::string::npos;
          at = text_report.find(lead, at + lead.size())) {
         const size_t start = at + lead.size();
         const size_t end = text_report.find('\n', start);
@@ -160,57 +161,89 @@ Utf8Sequence utf8_sequence(const unsigned char* bytes, size_t left) {
 }
 
 XmlText xml_escaped(const VulkanName& name) {
-    XmlText escaped{};
-    char* out = escaped.text;
-    for (const char* in = name.text; *in != '\0'; ++in) {
-        const unsigned char byte = static_cast<unsigned char>(*in);
-        // The name ends with its NUL, which no sequence runs past: 4 bytes are always readable or
-        // end sooner.
-        const Utf8Sequence sequence =
-            utf8_sequence(reinterpret_cast<const unsigned char*>(in), strnlen(in, 4));
-        // XML 1.0 allows neither U+FFFE nor U+FFFF.
-        if (byte >= 0x80 && sequence.valid && sequence.code_point != 0xFFFE &&
-            sequence.code_point != 0xFFFF) {
-            // At most 10 bytes for at least 2: within the room of six per byte.
-            out += snprintf(out, 11, "&#%u;", static_cast<unsigned>(sequence.code_point));
-            in += sequence.length - 1;
+    XmlText escaped;
+    *write_xml_escaped(escaped.text, name.text, strlen(name.text)) = '\0';
+    return escaped;
+}
+
+namespace {
+
+// How each byte below 0x80 stands in an XML attribute value: markup characters as entities, tab,
+// line feed and carriage return as character references, the other control bytes, which XML 1.0
+// forbids, as '?'; length 0 for a byte that stands as it is.
+struct XmlByte {
+    char text[7];
+    uint8_t length;
+};
+
+struct XmlBytes {
+    XmlByte bytes[0x80];
+};
+
+constexpr XmlBytes make_xml_bytes() {
+    XmlBytes table{};
+    for (unsigned byte = 0; byte < 0x20; ++byte) {
+        table.bytes[byte] = {{'?'}, 1};
+    }
+    table.bytes[static_cast<unsigned char>('\t')] = {{'&', '#', '9', ';'}, 4};
+    table.bytes[static_cast<unsigned char>('\n')] = {{'&', '#', '1', '0', ';'}, 5};
+    table.bytes[static_cast<unsigned char>('\r')] = {{'&', '#', '1', '3', ';'}, 5};
+    table.bytes[static_cast<unsigned char>('&')] = {{'&', 'a', 'm', 'p', ';'}, 5};
+    table.bytes[static_cast<unsigned char>('<')] = {{'&', 'l', 't', ';'}, 4};
+    table.bytes[static_cast<unsigned char>('>')] = {{'&', 'g', 't', ';'}, 4};
+    table.bytes[static_cast<unsigned char>('"')] = {{'&', 'q', 'u', 'o', 't', ';'}, 6};
+    return table;
+}
+
+constexpr XmlBytes xml_bytes = make_xml_bytes();
+
+}  // namespace
+
+char* write_xml_escaped(char* out, const char* text, size_t length) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    for (size_t i = 0; i < length; ++i) {
+        const unsigned char byte = bytes[i];
+        // Nearly every byte is plain ASCII, which needs no decoding.
+        if (byte < 0x80) {
+            const XmlByte& escaped = xml_bytes.bytes[byte];
+            // Copies of a length the compiler knows, rather than a call a byte.
+            switch (escaped.length) {
+                case 0:
+                    *out++ = static_cast<char>(byte);
+                    break;
+                case 1:
+                    *out++ = escaped.text[0];
+                    break;
+                case 4:
+                    memcpy(out, escaped.text, 4);
+                    out += 4;
+                    break;
+                case 5:
+                    memcpy(out, escaped.text, 5);
+                    out += 5;
+                    break;
+                default:
+                    memcpy(out, escaped.text, 6);
+                    out += 6;
+                    break;
+            }
             continue;
         }
-        const char* entity = nullptr;
-        switch (byte) {
-            case '&':
-                entity = "&amp;";
-                break;
-            case '<':
-                entity = "&lt;";
-                break;
-            case '>':
-                entity = "&gt;";
-                break;
-            case '"':
-                entity = "&quot;";
-                break;
-            case '\t':
-                entity = "&#9;";
-                break;
-            case '\n':
-                entity = "&#10;";
-                break;
-            case '\r':
-                entity = "&#13;";
-                break;
-            default:
-                break;
-        }
-        if (entity != nullptr) {
-            const size_t length = strlen(entity);
-            memcpy(out, entity, length);
-            out += length;
+        const Utf8Sequence sequence = utf8_sequence(bytes + i, length - i);
+        // XML 1.0 allows neither U+FFFE nor U+FFFF. Any other byte from 0x80 up stays as it is,
+        // one at a time.
+        if (sequence.valid && sequence.code_point != 0xFFFE && sequence.code_point != 0xFFFF) {
+            // At most 10 bytes for at least 2: within the room of six per byte.
+            *out++ = '&';
+            *out++ = '#';
+            out = std::to_chars(out, out + 7, sequence.code_point).ptr;
+            *out++ = ';';
+            i += sequence.length - 1;
         } else {
-            *out++ = byte < 0x20 ? '?' : static_cast<char>(byte);
+            *out++ = static_cast<char>(byte);
         }
     }
-    return escaped;
+    return out;
 }
 
 DecimalText decimal_text(double value) {
@@ -234,5 +267,19 @@ VersionText version_text(uint32_t version) {
     VersionText text{};
     snprintf(text.text, sizeof text.text, "%u.%u.%u", VK_API_VERSION_MAJOR(version),
              VK_API_VERSION_MINOR(version), VK_API_VERSION_PATCH(version));
+    return text;
+}
+
+DriverVersionText driver_version_text(uint32_t vendor_id, uint32_t driver_version) {
+    const uint32_t v = driver_version;
+    DriverVersionText text{};
+    if (vendor_id == nvidia_vendor_id) {
+        snprintf(text.text, sizeof text.text, "%u.%u.%u.%u", v >> 22, (v >> 14) & 0xFF,
+                 (v >> 6) & 0xFF, v & 0x3F);
+    } else if (vendor_id == intel_vendor_id && platform_is_windows) {
+        snprintf(text.text, sizeof text.text, "%u.%u", v >> 14, v & 0x3FFF);
+    } else {
+        snprintf(text.text, sizeof text.text, "%u.%u.%u", v >> 22, (v >> 12) & 0x3FF, v & 0xFFF);
+    }
     return text;
 }

@@ -20,9 +20,22 @@ using ReportStream = std::string;
 extern ReportStream text_report;
 extern ReportStream xml_report;
 
-// Empties both streams, for another run in the same process (tests, fuzzing, benchmarks). A run
-// itself never clears them.
+// Empties both streams and has the long sections write both again, for another run in the
+// same process (tests, fuzzing, benchmarks). A run itself never clears them.
 void reset_reports();
+
+// Which reports the long sections (the complete report's) write. A run prints one report, and
+// building the other would cost as much again for nothing: such a run writes only the one it
+// prints. The sections of the detailed report always write both.
+struct WrittenReports {
+    bool text;
+    bool xml;
+    // The bytes the long sections left out of a report they did not write. The size limit
+    // counts them, so that a report ends where it would end with both reports written whole.
+    size_t text_left_out;
+    size_t xml_left_out;
+};
+extern WrittenReports written_reports;
 
 // Formats one piece printf-style and appends it whole, however long it is.
 void append_text(const char* format, ...) BRISOL_PRINTF(1, 2);
@@ -34,13 +47,8 @@ void append_xml(const char* format, ...) BRISOL_PRINTF(1, 2);
 // device's listing (some megabytes) past it, and both stay far inside the memory a run may use.
 constexpr size_t most_report_bytes = size_t{16} << 20;
 
-// True once either report has grown past most_report_bytes.
+// True once either report has grown past most_report_bytes, counting what was left out of it.
 bool reports_are_full();
-
-// Appends bytes as they are: for reports of thousands of short pieces (the complete report),
-// where formatting each piece with printf would cost more than everything else.
-void append_text_bytes(const char* bytes, size_t length);
-void append_xml_bytes(const char* bytes, size_t length);
 
 // Writes "[ERROR] message" to the text report, then an error element to the XML report.
 // Messages are fixed texts of the program, so they need no escaping.
@@ -50,9 +58,9 @@ void report_error(const char* message);
 // out as "\n", "\t" or "\xHH", so that no text can make a line of its own.
 std::string control_escaped(const std::string& text);
 
-// The messages report_error wrote to the text report from byte text_mark on, in order: for the
-// forms that carry the run's errors themselves (the JSON document and verdict).
-std::vector<std::string> reported_errors(size_t text_mark);
+// The messages report_error wrote since the text report was mark bytes long, in order: for the
+// views that print neither report but say what failed in their own form.
+std::vector<std::string> errors_reported_since(size_t mark);
 
 // A name copied out of one of Vulkan's fixed-size character arrays. A driver may fill the array
 // without a terminating NUL, so the copy stops at the end of the array and is always terminated.
@@ -88,6 +96,9 @@ struct XmlText {
     char text[sizeof(VulkanName::text) * 6];
 };
 XmlText xml_escaped(const VulkanName& name);
+// The same for length bytes of text, which hold no NUL, written at out, which has room for six
+// bytes per byte of text. Returns the end of what it wrote.
+char* write_xml_escaped(char* out, const char* text, size_t length);
 
 // A Vulkan version as "major.minor.patch" (the variant, always 0 for Vulkan, left out). Never
 // fails.
@@ -95,6 +106,14 @@ struct VersionText {
     char text[32];
 };
 VersionText version_text(uint32_t version);
+
+// A driver version the way its vendor encodes it: NVIDIA's in 10.8.8.6 bits ("535.104.5.0"),
+// Intel's on Windows in 18.14 bits, every other one as a Vulkan version of 10.10.12 bits
+// ("22.3.6"). Never fails.
+struct DriverVersionText {
+    char text[48];
+};
+DriverVersionText driver_version_text(uint32_t vendor_id, uint32_t driver_version);
 
 // A floating-point value as printf's "%f" writes it in the "C" locale: a driver or layer may set
 // a locale whose decimal point is ',' for the whole process. Never fails.

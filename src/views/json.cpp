@@ -1,11 +1,11 @@
 #include "views/json.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,88 +20,96 @@ ReportStream json_report;
 namespace {
 
 // ---- JSON text ----
+//
+// The document is thousands of short pieces, written through cursors into room made ahead
+// (report/cursor.h).
 
 // One object or array being written, indented by two spaces a level. Scalar arrays are written
 // on one line.
 struct Json {
-    std::string* out;
+    StreamCursor* out;
     uint32_t depth;
-    bool first;  // nothing written yet in the innermost object or array
+    bool first;        // nothing written yet in the innermost object or array
+    KnownTexts flags;  // the sets of flags written into this part
 };
 
 // Text from a driver as a JSON string: quotation mark and backslash escaped, every control byte
 // (and DEL) as \u00XX, and bytes that are not UTF-8 replaced by U+FFFD, so that the document is
-// valid UTF-8 whatever a driver wrote.
-void append_json_string(std::string& out, const char* text, size_t length) {
+// valid UTF-8 whatever a driver wrote. Six bytes per byte of text at most, and the quotes.
+void put_json_string(StreamCursor& out, const char* text, size_t length) {
     static const char hex[] = "0123456789abcdef";
     const auto* bytes = reinterpret_cast<const unsigned char*>(text);
-    out += '"';
+    char* at = room(out, 6 * length + 2);
+    *at++ = '"';
     for (size_t i = 0; i < length;) {
-        // Runs of printable ASCII, nearly all there is, are copied whole.
-        size_t plain = i;
-        while (plain < length && bytes[plain] >= 0x20 && bytes[plain] < 0x7F &&
-               bytes[plain] != '"' && bytes[plain] != '\\') {
-            ++plain;
-        }
-        out.append(text + i, plain - i);
-        i = plain;
-        if (i == length) {
-            break;
-        }
         const unsigned char byte = bytes[i];
-        if (byte >= 0x80) {
+        if (byte >= 0x20 && byte < 0x7F && byte != '"' && byte != '\\') {
+            *at++ = static_cast<char>(byte);
+            ++i;
+        } else if (byte == '"' || byte == '\\') {
+            *at++ = '\\';
+            *at++ = static_cast<char>(byte);
+            ++i;
+        } else if (byte < 0x80) {
+            memcpy(at, "\\u00", 4);
+            at[4] = hex[byte >> 4];
+            at[5] = hex[byte & 0xF];
+            at += 6;
+            ++i;
+        } else {
             const Utf8Sequence step = utf8_sequence(bytes + i, length - i);
             if (step.valid) {
-                out.append(text + i, step.length);
+                memcpy(at, text + i, step.length);
+                at += step.length;
             } else {
-                out += "\xEF\xBF\xBD";
+                memcpy(at, "\xEF\xBF\xBD", 3);
+                at += 3;
             }
             i += step.length;
-            continue;
         }
-        if (byte < 0x20 || byte == 0x7F) {
-            out += "\\u00";
-            out += hex[byte >> 4];
-            out += hex[byte & 0xF];
-        } else {
-            if (byte == '"' || byte == '\\') {
-                out += '\\';
-            }
-            out += static_cast<char>(byte);
-        }
-        ++i;
     }
-    out += '"';
+    *at++ = '"';
+    out.at = at;
 }
 
-void append_json_string(std::string& out, const char* text) {
-    append_json_string(out, text, strlen(text));
+void put_json_string(StreamCursor& out, const char* text) {
+    put_json_string(out, text, strlen(text));
 }
 
 // A name from the registry tables (a member, a structure, an enumerant, a format): an ASCII
 // identifier, which needs no escaping.
-void append_name(std::string& out, const char* name) {
-    out += '"';
-    out += name;
-    out += '"';
+void put_name(StreamCursor& out, const char* name) {
+    const size_t length = strlen(name);
+    char* at = room(out, length + 2);
+    *at++ = '"';
+    memcpy(at, name, length);
+    at[length] = '"';
+    out.at = at + length + 1;
 }
 
 template <typename Integer>
-void append_integer(std::string& out, Integer value) {
-    char text[24];
-    const std::to_chars_result result = std::to_chars(text, text + sizeof text, value);
-    out.append(text, static_cast<size_t>(result.ptr - text));
+void put_integer(StreamCursor& out, Integer value) {
+    char* at = room(out, 24);
+    out.at = std::to_chars(at, at + 24, value).ptr;
 }
 
 void new_line(Json& json) {
-    *json.out += '\n';
-    json.out->append(2 * static_cast<size_t>(json.depth), ' ');
+    static const char spaces[] = "                ";
+    size_t indent = 2 * static_cast<size_t>(json.depth);
+    // Sixteen spaces at a time, copies of a length the compiler knows.
+    char* at = room(*json.out, 1 + indent + 16);
+    *at++ = '\n';
+    json.out->at = at + indent;
+    for (; indent > 0; indent -= indent < 16 ? indent : 16) {
+        memcpy(at, spaces, 16);
+        at += 16;
+    }
 }
 
 // Starts the next element of the innermost array.
 void item(Json& json) {
     if (!json.first) {
-        *json.out += ',';
+        put_char(*json.out, ',');
     }
     new_line(json);
     json.first = false;
@@ -110,19 +118,19 @@ void item(Json& json) {
 // Starts the next member of the innermost object; its value follows.
 void key(Json& json, const char* name) {
     item(json);
-    append_json_string(*json.out, name);
-    *json.out += ": ";
+    put_json_string(*json.out, name);
+    put(*json.out, ": ", 2);
 }
 
 // The same for a name from the registry tables.
 void name_key(Json& json, const char* name) {
     item(json);
-    append_name(*json.out, name);
-    *json.out += ": ";
+    put_name(*json.out, name);
+    put(*json.out, ": ", 2);
 }
 
 void open(Json& json, char bracket) {
-    *json.out += bracket;
+    put_char(*json.out, bracket);
     ++json.depth;
     json.first = true;
 }
@@ -132,13 +140,13 @@ void close(Json& json, char bracket) {
     if (!json.first) {
         new_line(json);
     }
-    *json.out += bracket;
+    put_char(*json.out, bracket);
     json.first = false;
 }
 
 void string_member(Json& json, const char* name, const char* value) {
     key(json, name);
-    append_json_string(*json.out, value);
+    put_json_string(*json.out, value);
 }
 
 void version_member(Json& json, const char* name, uint32_t version) {
@@ -150,7 +158,7 @@ void string_list(Json& json, const char* name, const std::vector<std::string>& t
     open(json, '[');
     for (const std::string& text : texts) {
         item(json);
-        append_json_string(*json.out, text.data(), text.size());
+        put_json_string(*json.out, text.data(), text.size());
     }
     close(json, ']');
 }
@@ -171,33 +179,39 @@ void note(MemberWriter& writer, const MemberRow& member, const char* text) {
     writer.omitted->push_back(std::string(structure) + "." + member.name + ": " + text);
 }
 
-// Appends the flag bits set in value as an array of their names; returns the bits that have
-// none.
-uint64_t append_flag_names(std::string& out, const MemberRow& member, uint64_t value) {
+// Puts the flag bits set in value as an array of their names; returns the bits that have none.
+// Each bit has one name in a table, so the names stop once every bit is named.
+uint64_t put_flag_names(StreamCursor& out, const MemberRow& member, uint64_t value) {
     uint64_t unnamed = value;
-    out += '[';
+    put_char(out, '[');
     uint32_t index = 0;
-    while (const ValueName* bit = next_set_bit(member, value, index)) {
-        out += unnamed != value ? ", " : "";
-        append_name(out, bit->name);
+    while (const ValueName* bit = next_set_bit(member, unnamed, index)) {
+        if (unnamed != value) {
+            put(out, ", ", 2);
+        }
+        put_name(out, bit->name);
         unnamed &= ~bit->value;
     }
-    out += ']';
+    put_char(out, ']');
     return unnamed;
 }
 
-// Appends one element in the schema's form; false, with nothing appended, when it has none: a
-// float that is not finite, an enumeration value without a name.
-bool append_element_json(std::string& out, const MemberRow& member, const unsigned char* element,
-                         MemberWriter& writer) {
+// Puts one element in the schema's form; false, with nothing put, when it has none: a float
+// that is not finite, an enumeration value without a name.
+bool put_element_json(StreamCursor& out, const MemberRow& member, const unsigned char* element,
+                      MemberWriter& writer) {
     char text[256];
     switch (member.kind) {
         case MemberKind::Bool32:
-            out += element_unsigned(member, element) != 0 ? "true" : "false";
+            if (element_unsigned(member, element) != 0) {
+                put(out, "true", 4);
+            } else {
+                put(out, "false", 5);
+            }
             return true;
         case MemberKind::Int32:
         case MemberKind::Int64:
-            append_integer(out, element_signed(member, element));
+            put_integer(out, element_signed(member, element));
             return true;
         case MemberKind::Float: {
             const float number = static_cast<float>(element_float(member, element));
@@ -205,7 +219,7 @@ bool append_element_json(std::string& out, const MemberRow& member, const unsign
                 note(writer, member, "not a finite number");
                 return false;
             }
-            append_float_text(out, number);
+            put_float_text(out, number);
             return true;
         }
         case MemberKind::Enum: {
@@ -217,13 +231,12 @@ bool append_element_json(std::string& out, const MemberRow& member, const unsign
                 note(writer, member, text);
                 return false;
             }
-            append_name(out, name);
+            put_name(out, name);
             return true;
         }
         case MemberKind::Flags:
         case MemberKind::Flags64: {
-            const uint64_t unnamed =
-                append_flag_names(out, member, element_unsigned(member, element));
+            const uint64_t unnamed = put_flag_names(out, member, element_unsigned(member, element));
             if (unnamed != 0) {
                 snprintf(text, sizeof text, "bits 0x%" PRIx64 " have no name in %s", unnamed,
                          member.names != nullptr ? member.names->type_name : "its flags");
@@ -232,33 +245,63 @@ bool append_element_json(std::string& out, const MemberRow& member, const unsign
             return true;
         }
         default:
-            append_integer(out, element_unsigned(member, element));
+            put_integer(out, element_unsigned(member, element));
             return true;
     }
 }
 
-bool append_member_json(std::string& out, const MemberRow& member, const unsigned char* bytes,
-                        uint32_t count, MemberWriter& writer) {
+// A set of flags, copied where this part wrote the same set before (the note on bits without a
+// name is made each time).
+void put_flags_json(const MemberRow& member, const unsigned char* bytes, MemberWriter& writer) {
+    Json& json = *writer.json;
+    StreamCursor& out = *json.out;
+    const uint64_t value = element_unsigned(member, bytes);
+    uint64_t unnamed = 0;
+    if (const KnownText* known = find_known_text(json.flags, member.names, value)) {
+        put_known_text(out, *known);
+        unnamed = known->note;
+    } else {
+        const size_t offset = cursor_offset(out);
+        unnamed = put_flag_names(out, member, value);
+        remember_text(json.flags, member.names, value, unnamed, out, offset);
+    }
+    if (unnamed != 0) {
+        char text[256];
+        snprintf(text, sizeof text, "bits 0x%" PRIx64 " have no name in %s", unnamed,
+                 member.names->type_name);
+        note(writer, member, text);
+    }
+}
+
+bool put_member_json(StreamCursor& out, const MemberRow& member, const unsigned char* bytes,
+                     uint32_t count, MemberWriter& writer) {
+    if ((member.kind == MemberKind::Flags || member.kind == MemberKind::Flags64) &&
+        member.count == 1 && member.names != nullptr) {
+        put_flags_json(member, bytes, writer);
+        return true;
+    }
     if (member.kind == MemberKind::String) {
         // Up to the NUL the array must hold: the schema allows the array's length less one.
         const size_t room = count > 0 ? count - 1 : 0;
-        append_json_string(out, reinterpret_cast<const char*>(bytes),
-                           strnlen(reinterpret_cast<const char*>(bytes), room));
+        put_json_string(out, reinterpret_cast<const char*>(bytes),
+                        strnlen(reinterpret_cast<const char*>(bytes), room));
         return true;
     }
     const bool array =
         member.count > 1 || member.kind == MemberKind::Uuid || member.kind == MemberKind::Luid;
     if (!array) {
-        return append_element_json(out, member, bytes, writer);
+        return put_element_json(out, member, bytes, writer);
     }
-    out += '[';
+    put_char(out, '[');
     for (uint32_t i = 0; i < count; ++i) {
-        out += i == 0 ? "" : ", ";
-        if (!append_element_json(out, member, bytes + i * element_size(member), writer)) {
+        if (i != 0) {
+            put(out, ", ", 2);
+        }
+        if (!put_element_json(out, member, bytes + i * element_size(member), writer)) {
             return false;
         }
     }
-    out += ']';
+    put_char(out, ']');
     return true;
 }
 
@@ -266,12 +309,12 @@ void write_member(void* context, const MemberRow& member, const unsigned char* b
                   uint32_t count) {
     MemberWriter& writer = *static_cast<MemberWriter*>(context);
     Json& json = *writer.json;
-    const size_t mark = json.out->size();
+    const size_t mark = cursor_offset(*json.out);
     const bool first = json.first;
     name_key(json, member.name);
     // A value without a form leaves out the whole member: the schema requires none.
-    if (!append_member_json(*json.out, member, bytes, count, writer)) {
-        json.out->resize(mark);
+    if (!put_member_json(*json.out, member, bytes, count, writer)) {
+        move_cursor_back(*json.out, mark);
         json.first = first;
     }
 }
@@ -333,14 +376,33 @@ struct DeviceNotes {
 // it keeps, the others going to dropped.
 void extension_members(Json& json, const std::vector<VkExtensionProperties>& extensions,
                        bool (*keep)(const char*), std::vector<VkExtensionProperties>* dropped) {
-    std::set<std::string> written;
+    std::vector<VulkanName> names;
+    names.reserve(extensions.size());
     for (const VkExtensionProperties& extension : extensions) {
-        const VulkanName name = vulkan_name(extension.extensionName);
-        if (keep != nullptr && !keep(name.text)) {
-            dropped->push_back(extension);
-        } else if (written.insert(name.text).second) {
-            key(json, name.text);
-            append_integer(*json.out, extension.specVersion);
+        names.push_back(vulkan_name(extension.extensionName));
+    }
+    // A name listed again is found next to its first listing among the names sorted, the order
+    // of the list kept between equals.
+    std::vector<uint32_t> sorted;
+    sorted.reserve(names.size());
+    std::vector<bool> again(names.size(), false);
+    for (uint32_t i = 0; i < names.size(); ++i) {
+        if (keep == nullptr || keep(names[i].text)) {
+            sorted.push_back(i);
+        }
+    }
+    std::stable_sort(sorted.begin(), sorted.end(), [&names](uint32_t a, uint32_t b) {
+        return strcmp(names[a].text, names[b].text) < 0;
+    });
+    for (size_t k = 1; k < sorted.size(); ++k) {
+        again[sorted[k]] = strcmp(names[sorted[k - 1]].text, names[sorted[k]].text) == 0;
+    }
+    for (uint32_t i = 0; i < names.size(); ++i) {
+        if (keep != nullptr && !keep(names[i].text)) {
+            dropped->push_back(extensions[i]);
+        } else if (!again[i]) {
+            key(json, names[i].text);
+            put_integer(*json.out, extensions[i].specVersion);
         }
     }
 }
@@ -377,11 +439,13 @@ void write_queue_families(Json& json, const DeviceFacts& facts, DeviceNotes& not
     for (size_t i = 0; i < facts.queue_families.size(); ++i) {
         const QueueFamilyFacts& family = facts.queue_families[i];
         std::string text;
-        Json one{&text, json.depth, true};
+        StreamCursor cursor = open_cursor(text);
+        Json one{&cursor, json.depth, true, {}};
         open(one, '{');
         write_structure(one, queue_family_properties_info, &family.properties, notes.omitted);
         write_chain(one, family.chain, notes.omitted);
         close(one, '}');
+        close_cursor(cursor);
         size_t same = 0;
         while (same < written.size() && written[same] != text) {
             ++same;
@@ -392,7 +456,7 @@ void write_queue_families(Json& json, const DeviceFacts& facts, DeviceNotes& not
             continue;
         }
         item(json);
-        *json.out += text;
+        put(*json.out, text.data(), text.size());
         written.push_back(std::move(text));
     }
     close(json, ']');
@@ -447,13 +511,10 @@ std::string name_part(const char* text) {
 // Says which driver it is: its name and information when the device tells them.
 std::string driver_description(uint32_t number, const DeviceFacts& facts) {
     char text[800];
-    for (size_t i = 0; i < facts.property_chain.size(); ++i) {
-        if (facts.property_chain.structures[i]->stype !=
-            VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_DRIVER_PROPERTIES) {
-            continue;
-        }
+    if (const void* bytes =
+            facts.property_chain.find(VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_DRIVER_PROPERTIES)) {
         VkPhysicalDeviceDriverProperties driver;
-        memcpy(&driver, facts.property_chain.bytes(i), sizeof driver);
+        memcpy(&driver, bytes, sizeof driver);
         snprintf(text, sizeof text, "Device %u, driver %s (%s), as Brisol read it", number,
                  vulkan_name(driver.driverName).text, vulkan_name(driver.driverInfo).text);
         return text;
@@ -468,29 +529,38 @@ void write_profile(Json& json, const std::string& profile, const std::string& bl
     key(json, profile.c_str());
     open(json, '{');
     key(json, "version");
-    *json.out += '1';
+    put_char(*json.out, '1');
     version_member(json, "api-version", facts.properties.apiVersion);
     string_member(json, "label", vulkan_name(facts.properties.deviceName).text);
     string_member(json, "description", driver_description(number, facts).c_str());
     key(json, "capabilities");
     open(json, '[');
     item(json);
-    append_json_string(*json.out, block.c_str());
+    put_json_string(*json.out, block.c_str());
     close(json, ']');
     close(json, '}');
 }
 
 // ---- The document ----
 
-// The three parts of the document, each an object written one device after the other.
+// The three parts of the document, each an object written one device after the other, each
+// through a cursor while the document is written.
 struct Parts {
     std::string capabilities_text;
     std::string profiles_text;
     std::string brisol_text;
-    Json capabilities{&capabilities_text, 1, true};
-    Json profiles{&profiles_text, 1, true};
-    Json brisol{&brisol_text, 1, true};
+    StreamCursor capabilities_cursor = open_cursor(capabilities_text);
+    StreamCursor profiles_cursor = open_cursor(profiles_text);
+    StreamCursor brisol_cursor = open_cursor(brisol_text);
+    Json capabilities{&capabilities_cursor, 1, true, {}};
+    Json profiles{&profiles_cursor, 1, true, {}};
+    Json brisol{&brisol_cursor, 1, true, {}};
 };
+
+size_t written_bytes(const Parts& parts) {
+    return cursor_offset(parts.capabilities_cursor) + cursor_offset(parts.profiles_cursor) +
+           cursor_offset(parts.brisol_cursor);
+}
 
 void write_device(Parts& parts, uint32_t number, const DeviceFacts& facts) {
     const std::string name = "device_" + std::to_string(number);
@@ -528,7 +598,7 @@ void write_layers(Json& json, const InstanceFacts& facts) {
         string_member(json, "layerName", vulkan_name(layer.properties.layerName).text);
         version_member(json, "specVersion", layer.properties.specVersion);
         key(json, "implementationVersion");
-        append_integer(*json.out, layer.properties.implementationVersion);
+        put_integer(*json.out, layer.properties.implementationVersion);
         string_member(json, "description", vulkan_name(layer.properties.description).text);
         write_extensions(json, "instanceExtensions", layer.extensions);
         if (layer.extensions_failure != nullptr) {
@@ -554,8 +624,7 @@ void write_devices(Parts& parts, VkInstance instance, const InstanceFacts& facts
     for (size_t i = 0; i < devices.size(); ++i) {
         // The same bound as the reports': a driver that claims thousands of devices gets a
         // document that ends whole and says what it left out.
-        if (parts.capabilities_text.size() + parts.profiles_text.size() + parts.brisol_text.size() >
-            most_report_bytes) {
+        if (written_bytes(parts) > most_report_bytes) {
             errors.emplace_back(
                 "the report reached its size limit: the remaining devices were left out");
             break;
@@ -614,7 +683,7 @@ void write_json_document(const VulkanLoader& loader) {
     open(parts.profiles, '{');
     open(parts.brisol, '{');
     write_vulkan(parts, loader, errors);
-    for (std::string& error : reported_errors(text_mark)) {
+    for (std::string& error : errors_reported_since(text_mark)) {
         errors.push_back(std::move(error));
     }
     text_report.resize(text_mark);
@@ -623,11 +692,15 @@ void write_json_document(const VulkanLoader& loader) {
     close(parts.capabilities, '}');
     close(parts.profiles, '}');
     close(parts.brisol, '}');
+    close_cursor(parts.capabilities_cursor);
+    close_cursor(parts.profiles_cursor);
+    close_cursor(parts.brisol_cursor);
 
     std::string& out = json_report;
     out.clear();
+    out.reserve(written_bytes(parts) + 256);
     out += "{\n  \"$schema\": \"https://schema.khronos.org/vulkan/profiles-0.8.1-";
-    append_integer(out, VK_HEADER_VERSION);
+    out += std::to_string(VK_HEADER_VERSION);
     out += ".json#\",\n  \"brisol\": ";
     out += parts.brisol_text;
     out += ",\n  \"capabilities\": ";

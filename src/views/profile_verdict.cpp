@@ -73,8 +73,8 @@ bool fits(const Pieces& pieces) {
 }
 
 void append(const Pieces& pieces) {
-    append_text_bytes(pieces.text.data(), pieces.text.size());
-    append_xml_bytes(pieces.xml.data(), pieces.xml.size());
+    text_report += pieces.text;
+    xml_report += pieces.xml;
     profile_json_report += pieces.json;
 }
 
@@ -201,7 +201,7 @@ void write_profile_verdict(const Verdict& verdict, const std::vector<Profile>& p
     profile_json_report = std::string("{\n    \"supported\": ") + (supported ? "true" : "false") +
                           ",\n    \"errors\": [";
     bool first = true;
-    for (const std::string& error : reported_errors(0)) {
+    for (const std::string& error : errors_reported_since(0)) {
         profile_json_report += std::string(first ? "" : ", ") + json_string(error);
         first = false;
     }

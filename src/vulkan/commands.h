@@ -6,24 +6,7 @@
 
 #include <vulkan/vulkan.h>
 
-// Each command with the instance version that has it in core (0: a global command, asked for
-// without an instance), and the name an extension gives it for an older instance (the same
-// signature), or null.
-#define BRISOL_VULKAN_COMMANDS(X)                                                                \
-    X(vkEnumerateInstanceLayerProperties, 0, nullptr)                                            \
-    X(vkEnumeratePhysicalDeviceGroups, VK_API_VERSION_1_1, "vkEnumeratePhysicalDeviceGroupsKHR") \
-    X(vkGetPhysicalDeviceProperties2, VK_API_VERSION_1_1, "vkGetPhysicalDeviceProperties2KHR")   \
-    X(vkGetPhysicalDeviceFeatures, VK_API_VERSION_1_0, nullptr)                                  \
-    X(vkGetPhysicalDeviceFeatures2, VK_API_VERSION_1_1, "vkGetPhysicalDeviceFeatures2KHR")       \
-    X(vkGetPhysicalDeviceQueueFamilyProperties, VK_API_VERSION_1_0, nullptr)                     \
-    X(vkGetPhysicalDeviceQueueFamilyProperties2, VK_API_VERSION_1_1,                             \
-      "vkGetPhysicalDeviceQueueFamilyProperties2KHR")                                            \
-    X(vkGetPhysicalDeviceMemoryProperties2, VK_API_VERSION_1_1,                                  \
-      "vkGetPhysicalDeviceMemoryProperties2KHR")                                                 \
-    X(vkGetPhysicalDeviceFormatProperties, VK_API_VERSION_1_0, nullptr)                          \
-    X(vkGetPhysicalDeviceFormatProperties2, VK_API_VERSION_1_1,                                  \
-      "vkGetPhysicalDeviceFormatProperties2KHR")                                                 \
-    X(vkGetPhysicalDeviceToolProperties, VK_API_VERSION_1_3, "vkGetPhysicalDeviceToolPropertiesEXT")
+#include "vulkan/command_list.h"
 
 // Each member is null until bound, and stays null when Vulkan does not hand it out.
 struct VulkanCommands {

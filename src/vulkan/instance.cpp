@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/product.h"
+#include "report/product.h"
 #include "report/report.h"
 #include "vulkan/entry_points.h"
 #include "vulkan/lists.h"
