@@ -16,6 +16,8 @@
 
 #include "fake/fake_driver.h"
 #include "fake/fake_entry_points.h"
+#include "query/facts.h"
+#include "registry/walk.h"
 #include "vulkan/entry_points.h"
 
 extern char** environ;
@@ -539,4 +541,80 @@ std::vector<MetricSample> samples_of(const std::string& exposition, std::string&
     }
     faults = reader.faults;
     return reader.samples;
+}
+
+namespace {
+
+// A walk that writes each value under the names of the structures and members it is in.
+struct LineWalk {
+    std::vector<std::string>* lines;
+    std::string prefix;
+    std::vector<std::string> path;
+};
+
+std::string walk_path(const LineWalk& walk) {
+    std::string text;
+    for (const std::string& name : walk.path) {
+        text += name;
+    }
+    return text;
+}
+
+void walk_lines(std::vector<std::string>& lines, const std::string& prefix,
+                const StructureInfo& info, const void* bytes) {
+    LineWalk walk{&lines, prefix + info.name, {}};
+    const MemberVisitor visitor{
+        &walk,
+        [](void* context, const MemberRow& member, const unsigned char* at, uint32_t count) {
+            LineWalk& w = *static_cast<LineWalk*>(context);
+            std::string line = w.prefix + walk_path(w) + "." + member.name + ": ";
+            append_member_text(line, member, at, count);
+            w.lines->push_back(line);
+        },
+        [](void* context, const MemberRow& member, uint32_t index, uint32_t) {
+            LineWalk& w = *static_cast<LineWalk*>(context);
+            w.path.push_back("." + std::string(member.name) +
+                             (member.count > 1 ? "[" + std::to_string(index) + "]" : ""));
+        },
+        [](void* context, const MemberRow&, uint32_t, uint32_t) {
+            static_cast<LineWalk*>(context)->path.pop_back();
+        }};
+    walk_structure(info, bytes, visitor);
+}
+
+void chain_lines(std::vector<std::string>& lines, const std::string& prefix,
+                 const StructureChain& chain) {
+    for (size_t i = 0; i < chain.size(); ++i) {
+        walk_lines(lines, prefix, *chain.structures[i], chain.bytes(i));
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> facts_lines(const DeviceFacts& facts) {
+    std::vector<std::string> lines;
+    for (const VkExtensionProperties& extension : facts.extensions) {
+        if (registry_names_extension(extension.extensionName)) {
+            lines.push_back("extension " + std::string(extension.extensionName) + ": " +
+                            std::to_string(extension.specVersion));
+        }
+    }
+    walk_lines(lines, "properties ", physical_device_properties_info, &facts.properties);
+    chain_lines(lines, "properties ", facts.property_chain);
+    if (facts.features_read) {
+        walk_lines(lines, "features ", physical_device_features_info, &facts.features);
+    }
+    chain_lines(lines, "features ", facts.feature_chain);
+    for (const FormatFacts& format : facts.formats) {
+        const std::string prefix = "format " + std::string(format.info->name) + " ";
+        walk_lines(lines, prefix, format_properties_info, &format.properties);
+        chain_lines(lines, prefix, format.chain);
+    }
+    for (size_t i = 0; i < facts.queue_families.size(); ++i) {
+        const std::string prefix = "queue family " + std::to_string(i) + " ";
+        walk_lines(lines, prefix, queue_family_properties_info,
+                   &facts.queue_families[i].properties);
+        chain_lines(lines, prefix, facts.queue_families[i].chain);
+    }
+    return lines;
 }

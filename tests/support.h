@@ -83,3 +83,11 @@ struct StreamMark {
         return xml_report.substr(xml);
     }
 };
+
+struct DeviceFacts;
+
+// Every value of a device's facts that a Vulkan Profiles document can carry, one line each
+// ("features VkPhysicalDeviceVulkan12Features.drawIndirectCount: 1", "format VK_FORMAT_R8_UNORM
+// VkFormatProperties3.linearTilingFeatures: ..."), written by the walker: two sources of the same
+// device give the same lines. The extensions are those the registry names.
+std::vector<std::string> facts_lines(const DeviceFacts& facts);

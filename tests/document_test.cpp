@@ -1,0 +1,71 @@
+// A device read from a Vulkan Profiles document is the device the document was written from:
+// Brisol's own -json document of lavapipe, read back, gives the facts the driver gave.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <string>
+#include <vector>
+
+#include "profiles/document.h"
+#include "query/document.h"
+#include "query/facts.h"
+#include "support.h"
+#include "views/json.h"
+#include "vulkan/commands.h"
+#include "vulkan/instance.h"
+
+namespace {
+
+// The devices of lavapipe as the driver tells them, read in this process.
+std::vector<DeviceFacts> lavapipe_devices() {
+    std::vector<DeviceFacts> devices;
+    const ModuleHandle handle = system_vulkan_loader.bind();
+    InstanceSetup setup;
+    const VkInstance instance = create_complete_instance(setup);
+    if (instance != VK_NULL_HANDLE) {
+        bind_vulkan_commands(instance, setup);
+        InstanceFacts facts;
+        query_instance(instance, setup, facts);
+        std::vector<VkPhysicalDevice> handles;
+        read_physical_devices(instance, handles);
+        devices.resize(handles.size());
+        for (size_t i = 0; i < handles.size(); ++i) {
+            query_device(facts, handles[i], devices[i]);
+        }
+        release_vulkan_commands();
+        destroy_vulkan_instance(instance);
+    }
+    system_vulkan_loader.release(handle);
+    return devices;
+}
+
+}  // namespace
+
+TEST(Document, LavapipesOwnDocumentGivesItsFacts) {
+    setenv("VK_DRIVER_FILES", LAVAPIPE_ICD, 1);
+    setenv("VK_ICD_FILENAMES", LAVAPIPE_ICD, 1);
+    const std::vector<DeviceFacts> driver = lavapipe_devices();
+    ASSERT_EQ(driver.size(), 1u);
+    reset_reports();
+    write_json_document(system_vulkan_loader);
+    const std::string text = json_report;
+    unsetenv("VK_DRIVER_FILES");
+    unsetenv("VK_ICD_FILENAMES");
+
+    ProfileSet set;
+    std::string why;
+    ASSERT_TRUE(add_profile_text(set, "own.json", text.data(), text.size(), why)) << why;
+    const std::vector<DocumentDevice> read = read_document_devices(set);
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_EQ(read[0].notes, std::vector<std::string>{});
+    // The driver's facts hold every format the device's version provides, the document only
+    // those it names: both name all of lavapipe's, whose properties all have some bit or none.
+    const std::vector<std::string> expected = facts_lines(driver[0]);
+    const std::vector<std::string> got = facts_lines(read[0].facts);
+    EXPECT_GT(expected.size(), 2000u);
+    for (size_t i = 0; i < expected.size() || i < got.size(); ++i) {
+        const std::string want = i < expected.size() ? expected[i] : "(none)";
+        ASSERT_EQ(i < got.size() ? got[i] : "(none)", want) << "line " << i;
+    }
+    EXPECT_EQ(read[0].facts.api_version, driver[0].properties.apiVersion);
+}
