@@ -566,3 +566,61 @@ TEST(Fleet, TheReportsAreLeftAsTheyWere) {
             << option;
     }
 }
+
+// "-profile" with either view: each device is checked as the views read it, a profile is true
+// when some device meets it (its required profiles too), and the run ends 0 whatever the verdict;
+// a file that is no profiles document is refused before Vulkan is touched.
+TEST(Fleet, ProfilesFromTheCommandLine) {
+    char folder[] = "/tmp/brisol-fleet-profiles-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string path = std::string(folder) + "/profiles.json";
+    FILE* file = fopen(path.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    // lavapipe lacks shaderSampledImageArrayDynamicIndexing (see Profile.RoadmapOnLavapipe).
+    fputs(R"({"capabilities": {
+        "none": {},
+        "dynamic": {"features": {"VkPhysicalDeviceFeatures":
+                                     {"shaderSampledImageArrayDynamicIndexing": true}}}},
+      "profiles": {
+        "VP_TEST_met": {"version": 1, "api-version": "1.0.0", "capabilities": ["none"]},
+        "VP_TEST_unmet": {"version": 1, "api-version": "1.0.0", "capabilities": ["dynamic"]},
+        "VP_TEST_requires_unmet": {"version": 1, "api-version": "1.0.0",
+                                   "capabilities": ["none"], "profiles": ["VP_TEST_unmet"]}}})",
+          file);
+    fclose(file);
+
+    const ProgramRun labels = run_program(BRISOL_EXE, {"-labels", "-profile", path}, lavapipe_env);
+    EXPECT_EQ(labels.status, 0) << labels.err;
+    EXPECT_EQ(label_file_faults(labels.out), "");
+    const auto all = labels_of(labels.out);
+    const std::vector<std::pair<std::string, std::string>> profile_labels(all.begin() + 4,
+                                                                          all.begin() + 7);
+    EXPECT_EQ(profile_labels, (std::vector<std::pair<std::string, std::string>>{
+                                  {"vulkan.profile.VP_TEST_met", "true"},
+                                  {"vulkan.profile.VP_TEST_unmet", "false"},
+                                  {"vulkan.profile.VP_TEST_requires_unmet", "false"}}));
+    // The device labels are those of a run without profiles.
+    const ProgramRun plain = run_program(BRISOL_EXE, {"-labels"}, lavapipe_env);
+    std::vector<std::pair<std::string, std::string>> rest = all;
+    rest.erase(rest.begin() + 4, rest.begin() + 7);
+    EXPECT_EQ(rest, labels_of(plain.out));
+
+    const ProgramRun metrics =
+        run_program(BRISOL_EXE, {"--profile=" + path, "-metrics"}, lavapipe_env);
+    EXPECT_EQ(metrics.status, 0) << metrics.err;
+    EXPECT_EQ(promtool_says(metrics.out), "") << metrics.out;
+    const std::string name = "brisol_vulkan_profile_supported";
+    for (const char* sample : {"{profile=\"VP_TEST_met\"} 1\n", "{profile=\"VP_TEST_unmet\"} 0\n",
+                               "{profile=\"VP_TEST_requires_unmet\"} 0\n"}) {
+        EXPECT_EQ(count_of(metrics.out, name + sample), 1u) << sample << metrics.out;
+    }
+
+    const ProgramRun refused =
+        run_program(BRISOL_EXE, {"-labels", "-profile", path + ".missing"}, lavapipe_env);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(refused.err,
+              "brisol: " + path + ".missing: cannot be opened: No such file or directory\n");
+    unlink(path.c_str());
+    rmdir(folder);
+}

@@ -162,6 +162,22 @@ const ReportStream& build_report(const RunOptions& options, const VulkanLoader& 
         write_version_line();
         return text_report;
     }
+    // The fleet views stand alone, and always make a whole file: a node that lost its driver
+    // says so in its labels and metrics. With "-profile", one label or metric per profile says
+    // whether some device meets it.
+    if (options.format == OutputFormat::Labels || options.format == OutputFormat::Metrics) {
+        const bool with_profiles = !options.profile_paths.empty();
+        NodeFacts facts;
+        read_node_facts(loader, facts, with_profiles);
+        const std::vector<ProfileSupport> none;
+        const std::vector<ProfileSupport>& profiles = with_profiles ? profile_supports() : none;
+        if (options.format == OutputFormat::Labels) {
+            write_labels(facts, profiles);
+            return labels_report;
+        }
+        write_metrics(facts, profiles);
+        return metrics_report;
+    }
     if (!options.profile_paths.empty()) {
         write_xml_prolog();
         report_profile(loader);
@@ -169,18 +185,6 @@ const ReportStream& build_report(const RunOptions& options, const VulkanLoader& 
         return options.format == OutputFormat::Xml    ? xml_report
                : options.format == OutputFormat::Json ? profile_json_report
                                                       : text_report;
-    }
-    // The fleet views stand alone too, and always make a whole file: a node that lost its
-    // driver says so in its labels and metrics.
-    if (options.format == OutputFormat::Labels || options.format == OutputFormat::Metrics) {
-        NodeFacts facts;
-        read_node_facts(loader, facts);
-        if (options.format == OutputFormat::Labels) {
-            write_labels(facts, {});
-            return labels_report;
-        }
-        write_metrics(facts, {});
-        return metrics_report;
     }
     // The document stands alone: no banner, and the same whatever else is asked for.
     if (options.format == OutputFormat::Json) {
@@ -236,5 +240,9 @@ int run_brisol(int argc, const char* const* argv) {
                 error != 0 ? strerror(error) : "write error");
         return 1;
     }
-    return checking && !profile_supported ? 1 : 0;
+    // The fleet views print a whole file whatever the verdict: a node's labels say which
+    // profiles it meets, and an unmet one is no failure of the run.
+    const bool fleet =
+        options.format == OutputFormat::Labels || options.format == OutputFormat::Metrics;
+    return checking && !fleet && !profile_supported ? 1 : 0;
 }

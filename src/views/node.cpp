@@ -70,7 +70,8 @@ std::vector<HeapSummary> heaps_of(const DeviceFacts& facts) {
     return heaps;
 }
 
-void read_devices(VkInstance instance, const InstanceFacts& instance_facts, NodeFacts& facts) {
+void read_devices(VkInstance instance, const InstanceFacts& instance_facts, NodeFacts& facts,
+                  bool with_profiles) {
     std::vector<VkPhysicalDevice> handles;
     const ListResult listed = read_physical_devices(instance, handles);
     if (listed == ListResult::CountFailed && vulkan.vkEnumeratePhysicalDevices != nullptr) {
@@ -78,16 +79,22 @@ void read_devices(VkInstance instance, const InstanceFacts& instance_facts, Node
     } else if (listed == ListResult::FillFailed) {
         facts.errors.emplace_back("unable to read the physical devices");
     }
-    // One device's facts at a time, and only the parts the summary reads: a driver that claims
-    // thousands of devices with thousands of extensions costs their summaries only.
+    // One device's facts at a time, and only the parts the summary reads unless the profiles
+    // need them all: a driver that claims thousands of devices with thousands of extensions costs
+    // their summaries only. Each device is read once, for the summary and the profiles alike.
     DeviceFacts device;
     for (const VkPhysicalDevice handle : handles) {
-        query_device_identity(instance_facts, handle, device);
+        if (with_profiles) {
+            query_device(instance_facts, handle, device);
+            check_profile_device(device);
+        } else {
+            query_device_identity(instance_facts, handle, device);
+        }
         facts.devices.push_back(device_summary(device));
     }
 }
 
-void read_vulkan(const VulkanLoader& loader, NodeFacts& facts) {
+void read_vulkan(const VulkanLoader& loader, NodeFacts& facts, bool with_profiles) {
     const ModuleHandle handle = loader.bind();
     if (handle == nullptr) {
         return;
@@ -106,7 +113,7 @@ void read_vulkan(const VulkanLoader& loader, NodeFacts& facts) {
         return;
     }
     bind_vulkan_commands(instance, instance_facts.setup);
-    read_devices(instance, instance_facts, facts);
+    read_devices(instance, instance_facts, facts, with_profiles);
     release_vulkan_commands();
     destroy_vulkan_instance(instance);
     loader.release(handle);
@@ -126,13 +133,16 @@ DeviceSummary device_summary(const DeviceFacts& facts) {
             heaps_of(facts)};
 }
 
-void read_node_facts(const VulkanLoader& loader, NodeFacts& facts) {
+void read_node_facts(const VulkanLoader& loader, NodeFacts& facts, bool with_profiles) {
     // The lower layers write their failures to both reports, which are not printed: the facts
     // take the messages, and the reports are given back as they were.
     const size_t text_mark = text_report.size();
     const size_t xml_mark = xml_report.size();
     facts = NodeFacts{};
-    read_vulkan(loader, facts);
+    if (with_profiles) {
+        start_profile_check();
+    }
+    read_vulkan(loader, facts, with_profiles);
     for (std::string& error : errors_reported_since(text_mark)) {
         facts.errors.push_back(std::move(error));
     }

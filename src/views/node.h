@@ -47,8 +47,9 @@ DeviceSummary device_summary(const DeviceFacts& facts);
 // Binds the loader, creates the complete report's instance and reads every device through the
 // query layer, one at a time. Never fails: a missing loader, a failed instance or a failed list
 // leaves fewer devices (none) and says why in errors. The text and XML reports are left as
-// they were.
-void read_node_facts(const VulkanLoader& loader, NodeFacts& facts);
+// they were. with_profiles: every device is also checked against the kept profile documents as
+// it is read (profile_supports() then says which some device meets; none without a device).
+void read_node_facts(const VulkanLoader& loader, NodeFacts& facts, bool with_profiles = false);
 
 // The highest API version of the devices, its variant left out; 0 without a device.
 uint32_t highest_api_version(const NodeFacts& facts);

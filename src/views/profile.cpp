@@ -569,46 +569,63 @@ PairResult check_profile(DeviceCheck& check, const Profile& profile, size_t& bud
 
 // ---- The verdict of every profile on every device ----
 
-// Checks every profile on every device, one device at a time: what a device tells is read,
-// compared and let go before the next is read. With keep, the lines are kept for the verdict, as
-// far as most_kept_bytes allows (the profiles beyond it are checked all the same).
-Verdict check_devices(VkInstance instance, const InstanceFacts& instance_facts, bool keep) {
-    Verdict verdict;
-    verdict.profiles.resize(documents.profiles.size());
-    std::vector<VkPhysicalDevice> handles;
-    if (instance != VK_NULL_HANDLE) {
-        read_physical_devices(instance, handles);
-    }
-    instance_extensions.clear();
-    instance_extensions_read = false;
-    size_t budget = most_kept_bytes;
-    DeviceFacts facts;
+// Checks every profile on one device, adding to the verdict. With keep, the lines are kept for
+// the verdict, as far as budget (most_kept_bytes at first) allows; the profiles beyond it are
+// checked all the same.
+void check_device(const DeviceFacts& facts, Verdict& verdict, size_t& budget, bool keep) {
     DeviceView view;
-    for (const VkPhysicalDevice handle : handles) {
-        query_device(instance_facts, handle, facts);
-        index_device(facts, view);
-        verdict.device_names.emplace_back(vulkan_name(facts.properties.deviceName).text);
-        DeviceCheck check{
-            view, {}, most_kept_bytes, std::vector<uint8_t>(documents.profiles.size())};
-        for (const size_t p : documents.order) {
-            const bool keep_pair = keep && budget >= sizeof(PairResult);
-            PairResult result = check_profile(check, documents.profiles[p], budget, keep_pair);
-            check.met[p] = result.met ? 1 : 0;
-            verdict.unmet += result.unmet;
-            ProfileVerdict& profile = verdict.profiles[p];
-            profile.supported = profile.supported || result.met;
-            if (keep_pair) {
-                budget -= sizeof(PairResult);
-                profile.devices.push_back(std::move(result));
-            }
+    index_device(facts, view);
+    verdict.device_names.emplace_back(vulkan_name(facts.properties.deviceName).text);
+    DeviceCheck check{view, {}, most_kept_bytes, std::vector<uint8_t>(documents.profiles.size())};
+    for (const size_t p : documents.order) {
+        const bool keep_pair = keep && budget >= sizeof(PairResult);
+        PairResult result = check_profile(check, documents.profiles[p], budget, keep_pair);
+        check.met[p] = result.met ? 1 : 0;
+        verdict.unmet += result.unmet;
+        ProfileVerdict& profile = verdict.profiles[p];
+        profile.supported = profile.supported || result.met;
+        if (keep_pair) {
+            budget -= sizeof(PairResult);
+            profile.devices.push_back(std::move(result));
         }
     }
     supports.clear();
     for (size_t p = 0; p < documents.profiles.size(); ++p) {
         supports.push_back({*documents.profiles[p].name, verdict.profiles[p].supported});
     }
+}
+
+Verdict empty_verdict() {
+    Verdict verdict;
+    verdict.profiles.resize(documents.profiles.size());
+    instance_extensions.clear();
+    instance_extensions_read = false;
+    supports.clear();
+    for (const Profile& profile : documents.profiles) {
+        supports.push_back({*profile.name, false});
+    }
     return verdict;
 }
+
+// Checks every profile on every device, one device at a time: what a device tells is read,
+// compared and let go before the next is read.
+Verdict check_devices(VkInstance instance, const InstanceFacts& instance_facts, bool keep) {
+    Verdict verdict = empty_verdict();
+    std::vector<VkPhysicalDevice> handles;
+    if (instance != VK_NULL_HANDLE) {
+        read_physical_devices(instance, handles);
+    }
+    size_t budget = most_kept_bytes;
+    DeviceFacts facts;
+    for (const VkPhysicalDevice handle : handles) {
+        query_device(instance_facts, handle, facts);
+        check_device(facts, verdict, budget, keep);
+    }
+    return verdict;
+}
+
+// The check of a caller that reads the devices itself.
+Verdict running_check;
 
 bool keep_documents(ProfileSet& set, std::string& file, std::string& why) {
     size_t document = 0;
@@ -678,6 +695,17 @@ bool check_profiles(VkInstance instance, const InstanceFacts& instance_facts) {
         supported = supported && profile.supported;
     }
     return supported;
+}
+
+void start_profile_check() {
+    running_check = empty_verdict();
+}
+
+void check_profile_device(const DeviceFacts& facts) {
+    if (documents_kept) {
+        size_t budget = 0;
+        check_device(facts, running_check, budget, false);
+    }
 }
 
 const std::vector<ProfileSupport>& profile_supports() {

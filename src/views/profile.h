@@ -37,6 +37,12 @@ bool report_profile_verdict(VkInstance instance, const InstanceFacts& instance_f
 // The same check without a verdict written, for views that need only its outcome.
 bool check_profiles(VkInstance instance, const InstanceFacts& instance_facts);
 
+// The same check for a caller that reads the devices itself (the fleet views read them once for
+// their own values too): start, then every device's facts, each as it is read (query_device's
+// whole facts). The outcome is in profile_supports(). Does nothing when no document is kept.
+void start_profile_check();
+void check_profile_device(const DeviceFacts& facts);
+
 // The outcome of the last check as data: every profile of the kept documents, in order, and
 // whether some device meets it. Empty before a check.
 struct ProfileSupport {
