@@ -620,3 +620,84 @@ TEST(Corpus, RealDevicesThroughTheReplayDriver) {
     }
     EXPECT_GT(values, 35000u);
 }
+
+// The Khronos roadmap profile and the LunarG desktop baselines on a handful of real devices: the
+// verdicts, and lines worked out by hand from the documents (the RX 580's document gives
+// shaderSignedZeroInfNanPreserveFloat16 false and minMemoryMapAlignment 4096; the M3 Max's,
+// Vulkan 1.2.275, maxPerStageDescriptorSamplers 16 and no VK_KHR_global_priority; the HD 520's
+// VK_KHR_maintenance1 of spec version 1; the RX 6800 XT's maxPushConstantsSize 128; the RTX 2060's
+// Vulkan 1.3.250 and no VK_KHR_vertex_attribute_divisor).
+TEST(Corpus, PublishedProfilesOnRealDevices) {
+    const char* const profiles[] = {
+        "VP_KHR_roadmap_2022 (api-version 1.3.204)",
+        "VP_LUNARG_desktop_baseline_2022 (api-version 1.1.139)",
+        "VP_LUNARG_desktop_baseline_2023 (api-version 1.2.148)",
+        "VP_LUNARG_desktop_baseline_2024 (api-version 1.2.197)",
+        "VP_LUNARG_desktop_baseline_2026 (api-version 1.4.304)",
+    };
+    const struct {
+        const char* file;
+        const char* supported;  // one character a profile, in the order above
+        std::vector<std::string> lines;
+    } devices[] = {
+        {"nvidia_geforce_rtx_2060_525_47_26_0_ubuntu_23_04",
+         "++++-",
+         {"    api-version: required 1.4.304, device 1.3.250",
+          "    extension VK_KHR_vertex_attribute_divisor: required 1, device missing "
+          "(VP_LUNARG_desktop_baseline_2026_block)"}},
+        {"intel_r__arc_tm__a770_graphics_0_406_609_windows_11", "+++++", {}},
+        {"amd_radeon_rx_6800_xt_2_0_283_windows_11",
+         "++++-",
+         {"    VkPhysicalDeviceProperties.limits.maxPushConstantsSize: required 256, device 128 "
+          "(VP_LUNARG_desktop_baseline_2026_block)"}},
+        {"amd_radeon_rx_580_series__radv_polaris10__23_1_7_arch_unknown",
+         "-----",
+         {"    VkPhysicalDeviceVulkan12Properties.shaderSignedZeroInfNanPreserveFloat16: required "
+          "1, "
+          "device 0 (vulkan12requirements_roadmap2022)",
+          "    VkPhysicalDeviceProperties.limits.minMemoryMapAlignment: required 64, device 4096 "
+          "(VP_LUNARG_desktop_baseline_2022_block)"}},
+        {"apple_m3_max_0_2_2015_osx_14_1",
+         "-----",
+         {"    api-version: required 1.3.204, device 1.2.275",
+          "    VkPhysicalDeviceProperties.limits.maxPerStageDescriptorSamplers: required 64, "
+          "device "
+          "16 (vulkan10requirements_roadmap2022)",
+          "    extension VK_KHR_global_priority: required 1, device missing "
+          "(vulkan13requirements_roadmap2022)"}},
+        {"intel_r__hd_graphics_520_0_402_1274_windows_10",
+         "-----",
+         {"    extension VK_KHR_maintenance1: required 2, device 1 "
+          "(VP_LUNARG_desktop_baseline_2022_block)"}},
+        {"llvmpipe__llvm_22_1_6__256_bits__26_1_2_windows_unknown", "+---+", {}},
+    };
+    for (const auto& device : devices) {
+        const std::string path = std::string(DEVICE_DOCUMENTS "/") + device.file + ".json";
+        const ProgramRun run = run_replayed(
+            path, {"-profile", PUBLISHED_PROFILES "/VP_KHR_roadmap_2022.json", "-profile",
+                   PUBLISHED_PROFILES "/LunarG/VP_LUNARG_desktop_baseline.json"});
+        const std::vector<std::string> lines = lines_in(run.out);
+        std::vector<std::string> verdicts;
+        for (const std::string& line : lines) {
+            if (line.rfind("Profile ", 0) == 0) {
+                verdicts.push_back(line);
+            }
+        }
+        std::vector<std::string> expected;
+        for (size_t i = 0; i < 5; ++i) {
+            expected.push_back(std::string("Profile ") + profiles[i] +
+                               (device.supported[i] == '+' ? ": supported" : ": not supported"));
+        }
+        EXPECT_EQ(verdicts, expected) << device.file;
+        for (const std::string& line : device.lines) {
+            EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end())
+                << device.file << ": " << line;
+        }
+        EXPECT_EQ(run.status, std::string(device.supported) == "+++++" ? 0 : 1) << device.file;
+    }
+    // A device that misses only what the hand-worked lines say misses nothing else.
+    const ProgramRun run =
+        run_replayed(std::string(DEVICE_DOCUMENTS "/") + devices[0].file + ".json",
+                     {"-profile", PUBLISHED_PROFILES "/LunarG/VP_LUNARG_desktop_baseline.json"});
+    EXPECT_EQ(count_of(run.out, "\n    "), devices[0].lines.size()) << run.out;
+}
