@@ -448,6 +448,9 @@ VKAPI_ATTR VkResult VKAPI_CALL get_surface_support(VkPhysicalDevice, uint32_t, V
     return VK_SUCCESS;
 }
 
+// For callers without a loader, which ask the driver itself.
+VKAPI_ATTR PFN_vkVoidFunction VKAPI_CALL get_instance_proc_addr(VkInstance, const char* name);
+
 struct Command {
     const char* name;
     PFN_vkVoidFunction function;
@@ -461,6 +464,7 @@ Command command(const char* name, Function function, bool physical_device) {
 
 const Command* find_command(const char* name) {
     static const Command commands[] = {
+        command("vkGetInstanceProcAddr", get_instance_proc_addr, false),
         command("vkCreateInstance", create_instance, false),
         command("vkDestroyInstance", destroy_instance, false),
         command("vkEnumerateInstanceVersion", enumerate_instance_version, false),
@@ -507,6 +511,11 @@ const Command* find_command(const char* name) {
     return nullptr;
 }
 
+VKAPI_ATTR PFN_vkVoidFunction VKAPI_CALL get_instance_proc_addr(VkInstance, const char* name) {
+    const Command* known = name != nullptr ? find_command(name) : nullptr;
+    return known != nullptr ? known->function : nullptr;
+}
+
 // The numbers of a version written "537.13.0.0"; false unless it is count numbers, each below
 // the most its field holds.
 bool version_fields(const std::string& text, const uint32_t (&most)[4], size_t count,
@@ -536,8 +545,7 @@ bool version_fields(const std::string& text, const uint32_t (&most)[4], size_t c
 }  // namespace
 
 PFN_vkVoidFunction replay_command(const char* name) {
-    const Command* known = name != nullptr ? find_command(name) : nullptr;
-    return known != nullptr ? known->function : nullptr;
+    return get_instance_proc_addr(VK_NULL_HANDLE, name);
 }
 
 bool replay_physical_device_command(const char* name) {
