@@ -15,10 +15,29 @@
 #include "vulkan/commands.h"
 #include "vulkan/instance.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
 namespace {
+
+// Mesa leaves one allocation behind per load and is unloaded before the leak check, which then
+// can neither name nor suppress it (the runs of the binary on lavapipe turn the check off for
+// the same reason): what is allocated while lavapipe is loaded is not counted as a leak.
+struct MesaLeaksIgnored {
+#if defined(__SANITIZE_ADDRESS__)
+    MesaLeaksIgnored() {
+        __lsan_disable();
+    }
+    ~MesaLeaksIgnored() {
+        __lsan_enable();
+    }
+#endif
+};
 
 // The devices of lavapipe as the driver tells them, read in this process.
 std::vector<DeviceFacts> lavapipe_devices() {
+    const MesaLeaksIgnored ignored;
     std::vector<DeviceFacts> devices;
     const ModuleHandle handle = system_vulkan_loader.bind();
     InstanceSetup setup;
@@ -48,7 +67,10 @@ TEST(Document, LavapipesOwnDocumentGivesItsFacts) {
     const std::vector<DeviceFacts> driver = lavapipe_devices();
     ASSERT_EQ(driver.size(), 1u);
     reset_reports();
-    write_json_document(system_vulkan_loader);
+    {
+        const MesaLeaksIgnored ignored;
+        write_json_document(system_vulkan_loader);
+    }
     const std::string text = json_report;
     unsetenv("VK_DRIVER_FILES");
     unsetenv("VK_ICD_FILENAMES");
