@@ -100,6 +100,15 @@ def normalised(ours, theirs):
     return ours
 
 
+def same_structures(comparison, where, ours, theirs):
+    """The structures of one chain, compared both ways: the device's version and extensions
+    decide which there are, and both tools must agree on them. Returns those both write."""
+    for missing, lacking in ((set(theirs) - set(ours), "brisol"), (set(ours) - set(theirs), "vulkaninfo")):
+        if missing:
+            comparison.mismatches.append("%s: %s lacks %s" % (where, lacking, sorted(missing)))
+    return set(ours) & set(theirs)
+
+
 def main():
     brisol, icd, registry = sys.argv[1:4]
     env = dict(os.environ, VK_DRIVER_FILES=icd, VK_ICD_FILENAMES=icd, ASAN_OPTIONS="detect_leaks=0")
@@ -117,9 +126,7 @@ def main():
     for section in ("properties", "features"):
         ours = structures(details.find(section), aliases)
         theirs = {aliases.get(name, name): value for name, value in device[section].items()}
-        both = set(ours) & set(theirs)
-        if len(both) < len(theirs):
-            comparison.mismatches.append("%s: brisol lacks %s" % (section, sorted(set(theirs) - both)))
+        both = same_structures(comparison, section, ours, theirs)
         for name in sorted(both):
             comparison.value(name, ours[name], theirs[name])
 
@@ -127,13 +134,16 @@ def main():
     if len(families) != len(device["queueFamiliesProperties"]):
         comparison.mismatch("queue families", len(families), len(device["queueFamiliesProperties"]))
     for index, (family, theirs) in enumerate(zip(families, device["queueFamiliesProperties"])):
-        comparison.value("queue family %d" % index, structures(family, aliases), theirs)
+        ours = structures(family, aliases)
+        same_structures(comparison, "queue family %d" % index, ours, [aliases.get(n, n) for n in theirs])
+        comparison.value("queue family %d" % index, ours, theirs)
 
     # vulkaninfo leaves out the formats without any feature, and a few others.
     formats = {f.get("name"): structures(f, aliases) for f in details.findall("formats/format")}
     for name, theirs in sorted(device["formats"].items()):
         if name not in formats:
             comparison.mismatches.append("brisol lacks the format " + name)
+        same_structures(comparison, name, formats.get(name, {}), [aliases.get(n, n) for n in theirs])
         comparison.value(name, formats.get(name, {}), theirs)
 
     listed = report_device.findall("vk_extensions/vk_extension")

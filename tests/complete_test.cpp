@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/run.h"
@@ -67,6 +68,48 @@ void hostile_answers() {
     fake.group_device_count = 1000;
 }
 
+// A Vulkan 1.3 device under an instance of Vulkan 1.1: the chains hold what 1.1 has.
+void newer_device_than_instance() {
+    fake.instance_version = VK_API_VERSION_1_1;
+    fake.devices[0].properties.apiVersion = VK_API_VERSION_1_3;
+}
+
+// A driver that counts two queue families and then says it filled one.
+void fewer_families_filled() {
+    FakeDevice& device = fake.devices[0];
+    device.queue_families.push_back(device.queue_families[0]);
+    device.queue_family_fill_count = 1;
+}
+
+void no_format_properties2() {
+    fake.devices[0].properties.apiVersion = VK_API_VERSION_1_3;
+    fake.missing_commands = {"vkGetPhysicalDeviceFormatProperties2",
+                             "vkGetPhysicalDeviceFormatProperties2KHR"};
+}
+
+// The multi-planar formats come with the extension on a 1.0 device.
+void ycbcr_extension() {
+    fake.devices[0].extensions.push_back(extension("VK_KHR_sampler_ycbcr_conversion", 14));
+}
+
+// Two structures that carry the same LUID, one saying it is valid and one not.
+void identifiers() {
+    FakeDevice& device = fake.devices[0];
+    device.properties.apiVersion = VK_API_VERSION_1_3;
+    VkPhysicalDeviceIDProperties id{};
+    id.sType = VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_ID_PROPERTIES;
+    VkPhysicalDeviceVulkan11Properties vulkan11{};
+    vulkan11.sType = VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_VULKAN_1_1_PROPERTIES;
+    for (uint8_t i = 0; i < VK_UUID_SIZE; ++i) {
+        id.deviceUUID[i] = vulkan11.deviceUUID[i] = i;
+    }
+    for (uint8_t i = 0; i < VK_LUID_SIZE; ++i) {
+        id.deviceLUID[i] = vulkan11.deviceLUID[i] = static_cast<uint8_t>(i + 1);
+    }
+    vulkan11.deviceLUIDValid = VK_TRUE;
+    device.chain = {chain_structure(id), chain_structure(vulkan11)};
+}
+
 }  // namespace
 
 TEST(CompleteReport, OldLoadersMissingCommandsAndHostileAnswers) {
@@ -76,6 +119,8 @@ TEST(CompleteReport, OldLoadersMissingCommandsAndHostileAnswers) {
         void (*arrange)();
         uint32_t api_version;  // the instance's
         std::vector<std::string> enabled, text, xml;
+        // Pieces of the text report and how many times each comes in it.
+        std::vector<std::pair<std::string, size_t>> counted = {};
     } cases[] = {
         {"a 1.0 loader that lists properties2",
          old_loader_with_properties2,
@@ -128,6 +173,45 @@ TEST(CompleteReport, OldLoadersMissingCommandsAndHostileAnswers) {
           "\t\tmemoryTypes[31]:\n", "\n- 1/ subset allocation: 0, devices: 1 " + none + "\n"},
          {"<member name=\"driverInfo\" value=\"&lt;&amp;&gt;&quot;\" />",
           "<member name=\"memoryTypes\" index=\"31\">"}},
+        {"a 1.3 device under a 1.1 instance",
+         newer_device_than_instance,
+         VK_API_VERSION_1_1,
+         {},
+         {"\nInstance API version: 1.1.0", "\tVkPhysicalDeviceIDProperties:\n"},
+         {},
+         // VkPhysicalDeviceVulkan11Properties and the others came with Vulkan 1.2.
+         {{"VkPhysicalDeviceVulkan1", 0}, {"VkFormatProperties3", 0}}},
+        {"two queue families counted, one filled",
+         fewer_families_filled,
+         VK_API_VERSION_1_3,
+         {},
+         {"\n- Queue families: 1\n\tfamily 0:"},
+         {},
+         {{"\tfamily 1:", 0}}},
+        {"a 1.3 device without vkGetPhysicalDeviceFormatProperties2",
+         no_format_properties2,
+         VK_API_VERSION_1_3,
+         {},
+         {"\n\tVK_FORMAT_R8_UNORM:\n\t\tVkFormatProperties:\n"},
+         {},
+         {{"VkFormatProperties3", 0}}},
+        {"a 1.0 device with VK_KHR_sampler_ycbcr_conversion",
+         ycbcr_extension,
+         VK_API_VERSION_1_3,
+         {},
+         {"\n\tVK_FORMAT_G8B8G8R8_422_UNORM:\n"},
+         {},
+         // A format of Vulkan 1.3 that the extension does not bring.
+         {{"VK_FORMAT_G16_B16R16_2PLANE_444_UNORM", 0}}},
+        {"a LUID only where it is valid",
+         identifiers,
+         VK_API_VERSION_1_3,
+         {},
+         {"\tVkPhysicalDeviceIDProperties:\n\t\tdeviceUUID: 00010203-0405-0607-0809-0a0b0c0d0e0f"
+          "\n\t\tdriverUUID: 00000000-0000-0000-0000-000000000000\n\t\tdeviceNodeMask: 0\n",
+          "\n\t\tdeviceLUID: 0102030405060708\n\t\tdeviceNodeMask: 0\n\t\tdeviceLUIDValid: 1\n"},
+         {},
+         {{"deviceLUID: ", 1}}},
     };
     // The complete report writes the printed report alone: the text pieces come from "-all",
     // the XML ones from "-all -xml".
@@ -152,6 +236,9 @@ TEST(CompleteReport, OldLoadersMissingCommandsAndHostileAnswers) {
         EXPECT_EQ(count_of(text, "memoryTypes[32]"), 0u) << c.what;
         for (const std::string& piece : c.text) {
             EXPECT_NE(text.find(piece), std::string::npos) << c.what << ": " << piece;
+        }
+        for (const auto& [piece, count] : c.counted) {
+            EXPECT_EQ(count_of(text, piece), count) << c.what << ": " << piece;
         }
         // The XML report of a text run holds what both reports always hold, and is whole.
         EXPECT_EQ(xml_error(xml_report), "") << c.what;

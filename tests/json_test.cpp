@@ -156,9 +156,13 @@ TEST(Json, EveryDocumentParses) {
         const char* label;
         ProgramRun run;
         size_t devices;
-        json errors;  // "brisol": "errors"
+        json errors;          // "brisol": "errors"
+        std::string profile;  // the first device's, where the case names it
+        std::string omitted;  // a value left out of some device's block, where the case names one
     } cases[] = {
-        {"lavapipe", run_program(BRISOL_EXE, {"-json"}, lavapipe_env), 1, json::array()},
+        // The name the README shows.
+        {"lavapipe", run_program(BRISOL_EXE, {"-json"}, lavapipe_env), 1, json::array(),
+         "VP_BRISOL_device_1_llvmpipe_LLVM_15_0_6_256_bits"},
         {"missing loader",
          in_process(missing),
          0,
@@ -168,6 +172,10 @@ TEST(Json, EveryDocumentParses) {
          0,
          {"Vulkan instance creation failed (code: VK_ERROR_INCOMPATIBLE_DRIVER)"}},
         {"hostile strings", in_process(hostile), 2, json::array()},
+        // JSON has no number for a NaN.
+        {"hostile values", run_with_fake_loader({"-json"}, "hostile"), 3, json::array(),
+         "VP_BRISOL_device_1_Second_GPU_friends",
+         "VkPhysicalDeviceLimits.maxSamplerLodBias: not a finite number"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.run.status, 0) << c.label;
@@ -187,6 +195,16 @@ TEST(Json, EveryDocumentParses) {
                 << name;
             EXPECT_TRUE(document["capabilities"].contains(profile["capabilities"][0])) << name;
         }
+        if (!c.profile.empty()) {
+            EXPECT_EQ(document["profiles"].begin().key(), c.profile) << c.label;
+        }
+        size_t omitted = 0;
+        for (const json& device : document["brisol"].value("devices", json::array())) {
+            for (const json& note : device.value("omitted", json::array())) {
+                omitted += note == c.omitted;
+            }
+        }
+        EXPECT_EQ(omitted > 0, !c.omitted.empty()) << c.label;
     }
     const std::string& hostile_out = cases[3].run.out;
     const json document = json::parse(hostile_out);

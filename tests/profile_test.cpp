@@ -583,6 +583,11 @@ TEST(Profile, OneRequirementEach) {
          {{"VkPhysicalDeviceVulkan11Properties.subgroupSupportedStages: required "
            "VK_SHADER_STAGE_TASK_BIT_EXT, device VK_SHADER_STAGE_FRAGMENT_BIT | "
            "VK_SHADER_STAGE_COMPUTE_BIT"}}},
+        // An alias that is more than the name with its vendor's suffix.
+        {"a structure by an alias of another name",
+         "lavapipe",
+         R"({"features": {"VkPhysicalDeviceFloat16Int8FeaturesKHR": {"shaderInt8": true}}})",
+         {{}}},
         {"an unknown bit beside known ones",
          "lavapipe",
          rgba + R"({"optimalTilingFeatures": ["VK_FORMAT_FEATURE_SAMPLED_IMAGE_BIT", )"

@@ -90,12 +90,17 @@ TEST(Registry, MemberTextReadsAsAPersonReadsIt) {
          "before:-2147483648"},
         {"VkPhysicalDeviceLimits", "maxSamplerLodBias", bytes_of(15.5f), "before:15.5"},
         {"VkPhysicalDeviceLimits", "maxSamplerAnisotropy", bytes_of(1e-05f), "before:1e-05"},
+        // Every digit the float needs to read back, and no more.
+        {"VkPhysicalDeviceLimits", "maxSamplerLodBias", bytes_of(16.000002f), "before:16.000002"},
         {"VkPhysicalDeviceLimits", "sparseAddressSpaceSize", bytes_of(uint64_t{UINT64_MAX}),
          "before:18446744073709551615"},
         {"VkPhysicalDeviceLimits", "maxComputeWorkGroupCount",
          bytes_of(limits.maxComputeWorkGroupCount), "before:[65535, 0, 4294967295]"},
         {"VkPhysicalDeviceIDProperties", "deviceUUID", bytes_of(uuid),
          "before:00112233-4455-6677-8899-aabbccddeeff"},
+        // The hex bytes of a LUID, without a UUID's dashes.
+        {"VkPhysicalDeviceIDProperties", "deviceLUID", std::vector<unsigned char>(uuid, uuid + 8),
+         "before:0011223344556677"},
         {"VkPhysicalDeviceProperties", "deviceName", bytes_of(name),
          "before:" + std::string(sizeof name, 'n')},
     };

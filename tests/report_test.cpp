@@ -54,6 +54,10 @@ TEST(ReportStreams, PiecesReadAsPrintfWritesThem) {
     EXPECT_PIECE_AS_PRINTF("%4X|%4X|%4X|%4X", 0u, 0xABCu, 0x10005u, 0xFFFFFFFFu);
     EXPECT_PIECE_AS_PRINTF("%s=%f %u", "x", 16.5, 7u);
     EXPECT_PIECE_AS_PRINTF("%s %f", long_name.c_str(), -0.125);
+    // Around the 256-byte area: "-0.125000" is nine bytes.
+    for (const size_t length : {245u, 246u, 247u}) {
+        EXPECT_PIECE_AS_PRINTF("%s %f", std::string(length, 'n').c_str(), -0.125);
+    }
     EXPECT_PIECE_AS_PRINTF("100%% %s %x", "x", 255u);
 }
 

@@ -1,12 +1,16 @@
 // The real binary, end to end, against the fake loader library.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <string>
 
+#include "app/output.h"
 #include "app/run.h"
 #include "fake/fake_driver.h"
 #include "sections/limits.h"
@@ -446,4 +450,38 @@ TEST(Run, TheWholeReportIsBounded) {
             EXPECT_FALSE(nlohmann::json::parse(run.out, nullptr, false).is_discarded());
         }
     }
+}
+
+namespace {
+
+// The descriptors above the standard three that are open on the same file as the given one.
+std::set<int> descriptors_on(const struct stat& file) {
+    std::set<int> found;
+    for (int fd = 3; fd < 1024; ++fd) {
+        struct stat other {};
+        if (fstat(fd, &other) == 0 && other.st_dev == file.st_dev && other.st_ino == file.st_ino) {
+            found.insert(fd);
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
+// The real standard output, set aside while Vulkan code runs, is closed on exec: a program a
+// driver or a layer starts must not inherit it, or a reader of the report would wait for that
+// program to end too.
+TEST(Run, TheKeptStandardOutputIsClosedOnExec) {
+    struct stat output {};
+    ASSERT_EQ(fstat(STDOUT_FILENO, &output), 0);
+    const std::set<int> before = descriptors_on(output);
+    ASSERT_TRUE(hold_standard_output());
+    std::set<int> kept = descriptors_on(output);
+    for (const int fd : before) {
+        kept.erase(fd);
+    }
+    const int flags = kept.size() == 1 ? fcntl(*kept.begin(), F_GETFD) : -1;
+    release_standard_output();
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_NE(flags & FD_CLOEXEC, 0);
 }

@@ -87,7 +87,8 @@ struct Reading {
     PendingChain features;
     std::vector<std::pair<uint64_t, PendingFormat>> formats;  // by VkFormat, in the order given
     std::vector<PendingFamily> families;
-    unsigned char* structure = nullptr;  // the structure being read, null when it is not kept
+    unsigned char* structure = nullptr;       // the structure being read, null when it is not kept
+    const ProfileJson* capability = nullptr;  // the capability being walked
 };
 
 PendingFormat& format_of(Reading& reading, uint64_t format) {
@@ -181,11 +182,28 @@ void on_member(void* context, const MemberVisit& visit) {
     }
 }
 
+// An extension whose spec version the document gives in another form ("70", null) is listed
+// with the version it spells, or 0: the walk tells such an extension only as a problem.
+void read_spelled_extension(Reading& reading, const std::string& name, const std::string& where) {
+    const auto block = reading.capability->find("extensions");
+    const auto value = block->find(name);
+    uint32_t version = 0;
+    ValueNote note{};
+    if (value != block->end() &&
+        read_spec_version(*value, version, note) == ValueForm::Unexpected) {
+        on_extension(&reading, name, version, where);
+    }
+}
+
 void on_problem(void* context, ProblemKind kind, const std::string& where,
                 const std::string& text) {
     Reading& reading = *static_cast<Reading*>(context);
     reading.device.notes.push_back(where + ": " +
                                    (kind == ProblemKind::Unknown ? "unknown to this build" : text));
+    const std::string extension = "extension ";
+    if (kind == ProblemKind::Unexpected && where.rfind(extension, 0) == 0) {
+        read_spelled_extension(reading, where.substr(extension.size()), where);
+    }
 }
 
 // The capabilities an entry of a profile's list names: one name, or of alternatives the first,
@@ -229,7 +247,7 @@ void finish(Reading& reading) {
 void read_document_device(const Profile& profile, DocumentDevice& device) {
     device = DocumentDevice{};
     device.profile = &profile;
-    Reading reading{device, {}, {}, {}, {}, nullptr};
+    Reading reading{device, {}, {}, {}, {}, nullptr, nullptr};
     device.facts.properties.apiVersion = profile.api_version;
     const RequirementVisitor visitor{&reading,         on_extension, on_block_item, on_structure,
                                      on_structure_end, nullptr,      on_member,     on_problem};
@@ -241,6 +259,7 @@ void read_document_device(const Profile& profile, DocumentDevice& device) {
     for (const std::string* name : names) {
         const auto capability = profile.document->capabilities.find(*name);
         if (capability != profile.document->capabilities.end()) {
+            reading.capability = capability->second;
             walk_capability(*capability->second, visitor);
         }
     }

@@ -26,8 +26,9 @@ struct DocumentDevice {
 // they say what the device must meet, not what it is. Members the document leaves out are zero;
 // structures it does not name are not in the chains, which hold the others in the registry's
 // order; formats are in the registry's order, queue families in the document's; nothing of
-// memory or tools is read (memory_read stays false). The handle is null. Never fails: what could
-// not be read is in notes.
+// memory or tools is read (memory_read stays false). An extension whose spec version is of
+// another form is listed with the version it spells, or 0. The handle is null. Never fails: what
+// could not be read is in notes.
 void read_document_device(const Profile& profile, DocumentDevice& device);
 
 // Every profile of the set as one device, in the set's order.
