@@ -182,19 +182,21 @@ std::string pair_end(DiffForm form, bool lines, uint64_t left_out) {
     }
 }
 
+// How much of a pair was written.
+enum class Written : uint8_t { Nothing, Part, Whole };
+
 // Writes one pair: as many of its notes and differences as fit, and how many were left out.
-// False when not even its head fits.
-bool write_pair(DiffForm form, size_t number, const DevicePair& pair, bool first) {
+Written write_pair(DiffForm form, size_t number, const DevicePair& pair, bool first) {
     ReportStream& out = stream_of(form);
     const bool both = pair.a != nullptr && pair.b != nullptr;
     size_t room = pair_head(form, number, pair, UINT64_MAX, first).size() +
                   pair_middle(form, true).size() + pair_end(form, true, UINT64_MAX).size();
     if (!fits(out, room)) {
-        return false;
+        return Written::Nothing;
     }
     if (!both) {
         out += pair_head(form, number, pair, 0, first);
-        return true;
+        return Written::Whole;
     }
     std::vector<std::string> notes;
     std::vector<std::string> lines;
@@ -228,7 +230,7 @@ bool write_pair(DiffForm form, size_t number, const DevicePair& pair, bool first
         out += piece;
     }
     out += pair_end(form, !lines.empty(), left_out);
-    return true;
+    return left_out == 0 ? Written::Whole : Written::Part;
 }
 
 void write_opening(const DiffResult& result, DiffForm form) {
@@ -319,10 +321,13 @@ bool result_differs(const DiffResult& result) {
 
 void write_diff(const DiffResult& result, DiffForm form) {
     write_opening(result, form);
+    // The pairs after one that was not listed whole are left out: a pair is listed whole or last,
+    // whether the form's bound or the comparison's (what it could keep) cut it.
     size_t written = 0;
-    while (written < result.pairs.size() &&
-           write_pair(form, written + 1, result.pairs[written], written == 0)) {
-        ++written;
+    Written last = Written::Whole;
+    while (written < result.pairs.size() && last == Written::Whole) {
+        last = write_pair(form, written + 1, result.pairs[written], written == 0);
+        written += last != Written::Nothing ? 1 : 0;
     }
     uint64_t differences = 0;
     for (size_t p = written; p < result.pairs.size(); ++p) {
