@@ -348,20 +348,23 @@ TEST(Diff, TwoRealDevices) {
 // without Vulkan has none, with the error that says why.
 TEST(Diff, PairsTheDevicesInOrder) {
     const std::string folder = scratch_folder();
-    const auto profiles = [](int count) {
+    const auto profiles = [](int count, const std::string& version) {
         std::string text = R"({"capabilities": {"c": {}}, "profiles": {)";
         for (int p = 1; p <= count; ++p) {
             text += (p == 1 ? "" : ", ") + std::string("\"VP_X_") + std::to_string(p) +
-                    R"(": {"api-version": "1.3.0", "capabilities": ["c"]})";
+                    R"(": {"api-version": ")" + version + R"(", "capabilities": ["c"]})";
         }
         return text + "}}";
     };
-    const std::string three = write_file(folder + "three.json", profiles(3));
-    const std::string one = write_file(folder + "one.json", profiles(1));
+    const std::string three = write_file(folder + "three.json", profiles(3, "1.3.0"));
+    const std::string one = write_file(folder + "one.json", profiles(1, "1.3.5"));
+    // The API version by its patch too, where major and minor are the same.
     const ProgramRun forward = run_program(BRISOL_EXE, {"-diff", three, one});
     EXPECT_EQ(forward.out, "A: " + three + "\nB: " + one +
-                               "\nDevice 1, A VP_X_1, B VP_X_1: no differences\n"
-                               "Device 2, A VP_X_2: only in A\nDevice 3, A VP_X_3: only in A\n");
+                               "\nDevice 1, A VP_X_1, B VP_X_1: 1 difference: A more capable in "
+                               "0, B in 1, different in 0\n  api-version: A 1.3.0, B 1.3.5: B more "
+                               "capable\nDevice 2, A VP_X_2: only in A\nDevice 3, A VP_X_3: only "
+                               "in A\n");
     EXPECT_EQ(forward.status, 1);
     const ProgramRun backward = run_program(BRISOL_EXE, {"-diff", one, three, "-xml"});
     EXPECT_EQ(xml_error(backward.out), "");
@@ -585,7 +588,7 @@ TEST(Diff, BoundedWhateverTheDocuments) {
     const ProgramRun run = run_program(BRISOL_EXE, {"-diff", many, many});
     EXPECT_EQ(run.status, 1);
     const std::vector<std::string> lines = lines_of(run.out);
-    ASSERT_GT(lines.size(), 100u);
+    ASSERT_GT(lines.size(), 20u);
     EXPECT_EQ(lines[lines.size() - 2].substr(lines[lines.size() - 2].size() - 16),
               ": no differences");
     EXPECT_NE(lines.back().find(" more devices were not compared: the documents name more than "
