@@ -18,6 +18,7 @@
 
 namespace {
 
+// Not const where a member may be missing: a const Json's operator[] does not add it.
 using Json = nlohmann::ordered_json;
 
 const std::string lavapipe_environment[] = {"VK_DRIVER_FILES=" LAVAPIPE_ICD,
@@ -147,8 +148,8 @@ TEST(Diff, LavapipesVectorWidthsBothWays) {
             environment.emplace_back("LP_NATIVE_VECTOR_WIDTH=128");
         }
         ASSERT_EQ(run_program("/usr/bin/vulkaninfo", {"-j", "-o", path}, environment).status, 0);
-        const Json document = Json::parse(read_file(path));
-        const Json& device = document["capabilities"]["device"];
+        Json document = Json::parse(read_file(path));
+        Json& device = document["capabilities"]["device"];
         for (const auto& block : {"features", "properties", "formats", "queueFamiliesProperties"}) {
             leaves(device[block], "", exported[i]);
         }
@@ -182,11 +183,11 @@ TEST(Diff, LavapipesVectorWidthsBothWays) {
         std::string::npos);
     const ProgramRun json = on_lavapipe({"-diff", narrow_path, "-json"});
     EXPECT_EQ(json.status, 1);
-    const Json result = Json::parse(json.out, nullptr, false);
+    Json result = Json::parse(json.out, nullptr, false);
     ASSERT_TRUE(result.is_object()) << json.out;
     EXPECT_EQ(result["differ"], true);
     EXPECT_EQ(result["b"], nullptr);
-    const Json& device = result["devices"][0];
+    Json& device = result["devices"][0];
     EXPECT_EQ(device["differences"], 7);
     EXPECT_EQ(device["a_more"], 2);
     EXPECT_EQ(device["b_more"], 4);
@@ -239,8 +240,8 @@ TEST(Diff, ADocumentAgainstTheMachineItCameFrom) {
               "VP_BRISOL_device_1_llvmpipe_LLVM_15_0_6_256_bits: 12 differences: A more capable in "
               "0, B in 12, different in 0");
     // Each line gives the format's bits as lavapipe's own document names them.
-    const Json own = Json::parse(on_lavapipe({"-json"}).out);
-    const Json& formats = own["capabilities"].begin().value()["formats"];
+    Json own = Json::parse(on_lavapipe({"-json"}).out);
+    Json& formats = own["capabilities"].begin().value()["formats"];
     size_t line = 3;
     for (const char* format :
          {"VK_FORMAT_A4R4G4B4_UNORM_PACK16", "VK_FORMAT_A4B4G4R4_UNORM_PACK16"}) {
@@ -320,10 +321,10 @@ TEST(Diff, TwoRealDevices) {
         EXPECT_EQ(count_of(run.out, "\n  " + std::string(line) + "\n"), 1u) << line;
     }
 
-    const Json forward = Json::parse(run_program(BRISOL_EXE, {"-diff", nvidia, amd, "-json"}).out);
-    const Json backward = Json::parse(run_program(BRISOL_EXE, {"-diff", amd, nvidia, "-json"}).out);
-    const Json& ab = forward["devices"][0];
-    const Json& ba = backward["devices"][0];
+    Json forward = Json::parse(run_program(BRISOL_EXE, {"-diff", nvidia, amd, "-json"}).out);
+    Json backward = Json::parse(run_program(BRISOL_EXE, {"-diff", amd, nvidia, "-json"}).out);
+    Json& ab = forward["devices"][0];
+    Json& ba = backward["devices"][0];
     EXPECT_EQ(ab["a_more"], ba["b_more"]);
     EXPECT_EQ(ab["b_more"], ba["a_more"]);
     EXPECT_EQ(ab["different"], ba["different"]);
@@ -385,7 +386,7 @@ TEST(Diff, PairsTheDevicesInOrder) {
     EXPECT_NE(xml.out.find("\n\t<note side=\"b\" kind=\"error\" text=\"" + error + "\" />"),
               std::string::npos);
     const ProgramRun json = run_program(BRISOL_EXE, {"-diff", one, "-json"}, environment);
-    const Json result = Json::parse(json.out, nullptr, false);
+    Json result = Json::parse(json.out, nullptr, false);
     EXPECT_EQ(result["errors"],
               Json::parse(R"([{"side": "b", "kind": "error", "text": ")" + error + R"("}])"));
     EXPECT_EQ(result["devices"][0]["b"], nullptr);
@@ -508,7 +509,7 @@ TEST(Diff, NamesFromTheFilesMakeNoLinesOfTheirOwn) {
     EXPECT_EQ(xml_error(xml.out), "");
     EXPECT_NE(xml.out.find(" a=\"VP_X_y: no differences&#10;Device 2, A VP_X_z\""),
               std::string::npos);
-    const Json json = Json::parse(run_program(BRISOL_EXE, {"-diff", a, a, "-json"}).out);
+    Json json = Json::parse(run_program(BRISOL_EXE, {"-diff", a, a, "-json"}).out);
     EXPECT_EQ(json["devices"][0]["a"], forged);
     EXPECT_EQ(json["devices"][0]["notes"][1]["text"],
               "extension VK_X_\r\nmade_up: unknown to this build");
@@ -564,7 +565,7 @@ TEST(Diff, BoundedWhateverTheDocuments) {
             EXPECT_EQ(xml_error(run.out), "");
             EXPECT_NE(run.out.find("<vk_diff_left_out devices=\""), std::string::npos);
         } else {
-            const Json result = Json::parse(run.out, nullptr, false);
+            Json result = Json::parse(run.out, nullptr, false);
             ASSERT_TRUE(result.is_object());
             EXPECT_GT(result["left_out"]["devices"].get<uint64_t>(), 0u);
             EXPECT_GT(result["left_out"]["differences"].get<uint64_t>(), 0u);
