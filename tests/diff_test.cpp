@@ -392,6 +392,31 @@ TEST(Diff, PairsTheDevicesInOrder) {
     EXPECT_EQ(result["devices"][0]["b"], nullptr);
 }
 
+// An array is more capable on one side only when no element is more capable on the other; a
+// queue family one side alone has is named once.
+TEST(Diff, ArraysAndFamiliesOneSideAloneHas) {
+    const std::string folder = scratch_folder();
+    const auto device = [&folder](const std::string& name, const std::string& counts,
+                                  const std::string& families) {
+        return write_file(folder + name,
+                          R"({"capabilities": {"c": {"properties": {"VkPhysicalDeviceProperties": )"
+                          R"({"limits": {"maxComputeWorkGroupCount": )" +
+                              counts + R"(}}}, "queueFamiliesProperties": [)" + families +
+                              R"(]}}, "profiles": {"VP_X_y": {"api-version": "1.3.0", )"
+                              R"("capabilities": ["c"]}}})");
+    };
+    const std::string family = R"({"VkQueueFamilyProperties": {"queueCount": 1}})";
+    const std::string a = device("a.json", "[1, 2, 3]", family + ", " + family);
+    const std::string b = device("b.json", "[3, 2, 1]", family);
+    const ProgramRun run = run_program(BRISOL_EXE, {"-diff", a, b});
+    EXPECT_EQ(run.out, "A: " + a + "\nB: " + b +
+                           "\nDevice 1, A VP_X_y, B VP_X_y: 2 differences: A more capable in 1, B "
+                           "in 0, different in 1\n  VkPhysicalDeviceProperties.limits."
+                           "maxComputeWorkGroupCount: A [1, 2, 3], B [3, 2, 1]: different\n  queue "
+                           "family 1: A present, B missing: A more capable\n");
+    EXPECT_EQ(run.status, 1);
+}
+
 // -profile's files that are no profiles documents, as either side: status 2, one line on standard
 // error naming the file, nothing on standard output, Vulkan untouched. The bounds on bytes and
 // values are for both sides together, as for -profile's files.
