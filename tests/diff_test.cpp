@@ -517,27 +517,37 @@ TEST(Diff, TheOptionTakesOneOrTwoFiles) {
 TEST(Diff, NamesFromTheFilesMakeNoLinesOfTheirOwn) {
     const std::string folder = scratch_folder();
     const std::string forged = "VP_X_y: no differences\nDevice 2, A VP_X_z";
-    const std::string a = write_file(
-        folder + "a\nb.json",
-        R"({"capabilities": {"c": {"extensions": {"VK_X_\r\nmade_up": 1}}}, "profiles": {")" +
-            std::string("VP_X_y: no differences\\nDevice 2, A VP_X_z") +
-            R"(": {"api-version": "1.0.0", "capabilities": ["c"]}}})");
-    const ProgramRun text = run_program(BRISOL_EXE, {"-diff", a, a});
+    const auto device = [&folder](const std::string& file, const std::string& name) {
+        return write_file(
+            folder + file,
+            R"({"capabilities": {"c": {"extensions": {"VK_X_\r\nmade_up": 1}, "properties": )"
+            R"({"VkPhysicalDeviceProperties": {"deviceName": ")" +
+                name + R"("}}}}, "profiles": {")" +
+                std::string("VP_X_y: no differences\\nDevice 2, A VP_X_z") +
+                R"(": {"api-version": "1.0.0", "capabilities": ["c"]}}})");
+    };
+    const std::string a = device("a\nb.json", "GPU\\nDevice 9, A x: only in A");
+    const std::string b = device("b.json", "GPU");
+    const ProgramRun text = run_program(BRISOL_EXE, {"-diff", a, b});
     EXPECT_EQ(text.out, "A: " + folder + "a\\nb.json\nB: " + folder +
-                            "a\\nb.json\nDevice 1, A VP_X_y: no differences\\nDevice 2, A VP_X_z, "
-                            "B VP_X_y: no differences\\nDevice 2, A VP_X_z: no differences\n"
+                            "b.json\nDevice 1, A VP_X_y: no differences\\nDevice 2, A VP_X_z, "
+                            "B VP_X_y: no differences\\nDevice 2, A VP_X_z: 1 difference: A more "
+                            "capable in 0, B in 0, different in 1\n"
                             "  not compared in A: extension VK_X_\\x0d\\nmade_up: unknown to this "
                             "build\n  not compared in B: extension VK_X_\\x0d\\nmade_up: unknown "
-                            "to this build\n");
-    EXPECT_EQ(text.status, 0);
-    const ProgramRun xml = run_program(BRISOL_EXE, {"-diff", a, a, "-xml"});
+                            "to this build\n  VkPhysicalDeviceProperties.deviceName: A "
+                            "GPU\\nDevice 9, A x: only in A, B GPU: different\n");
+    EXPECT_EQ(text.status, 1);
+    const ProgramRun xml = run_program(BRISOL_EXE, {"-diff", a, b, "-xml"});
     EXPECT_EQ(xml_error(xml.out), "");
     EXPECT_NE(xml.out.find(" a=\"VP_X_y: no differences&#10;Device 2, A VP_X_z\""),
               std::string::npos);
-    Json json = Json::parse(run_program(BRISOL_EXE, {"-diff", a, a, "-json"}).out);
+    EXPECT_NE(xml.out.find(" a=\"GPU&#10;Device 9, A x: only in A\" b=\"GPU\""), std::string::npos);
+    Json json = Json::parse(run_program(BRISOL_EXE, {"-diff", a, b, "-json"}).out);
     EXPECT_EQ(json["devices"][0]["a"], forged);
     EXPECT_EQ(json["devices"][0]["notes"][1]["text"],
               "extension VK_X_\r\nmade_up: unknown to this build");
+    EXPECT_EQ(json["devices"][0]["lines"][0]["a"], "GPU\nDevice 9, A x: only in A");
 }
 
 // No pair of files takes the machine: differences past 16 MiB are left out with a line that
