@@ -91,12 +91,16 @@ Comparison combined(Comparison x, Comparison y) {
     return y == Comparison::Equal || y == x ? x : Comparison::Different;
 }
 
+// Once something is not kept, nothing after it is, so that what is listed is all that came
+// before what was left out.
 void add_note(DevicePair& pair, size_t& budget, bool in_b, NoteKind kind, std::string text) {
     ++pair.lines;
     const size_t cost = sizeof(DiffNote) + text.size();
     if (cost <= budget) {
         budget -= cost;
         pair.notes.push_back({in_b, kind, std::move(text)});
+    } else {
+        budget = 0;
     }
 }
 
@@ -115,6 +119,8 @@ void add_difference(PairCheck& check, DifferenceKind kind, Comparison more, std:
     if (cost <= check.budget) {
         check.budget -= cost;
         pair.listed.push_back({kind, more, check.where, std::move(a), std::move(b)});
+    } else {
+        check.budget = 0;
     }
 }
 
