@@ -76,6 +76,10 @@ constexpr size_t most_kept_bytes = most_report_bytes;
 // one large capability from a hundred thousand profiles would otherwise be read a hundred
 // thousand times.
 constexpr size_t most_read_values = size_t{2} * most_profile_values;
+// What a device costs beyond the values it reads, in values: its facts are compared through every
+// table of the registry whatever they hold, about what reading 64 values costs. A document of
+// tens of thousands of profiles that name nothing is read only so far too.
+constexpr size_t device_read_values = 64;
 
 struct PairCheck {
     DevicePair& pair;
@@ -515,9 +519,9 @@ struct Reader {
     std::unordered_map<const ProfileJson*, size_t> capability_values;
     size_t read = 0;  // values read so far, against most_read_values
 
-    // The values reading the device would read.
+    // The values reading and comparing the device would read.
     size_t cost(const Profile& profile) {
-        size_t total = 0;
+        size_t total = device_read_values;
         for (const ProfileJson* capability : device_capabilities(profile)) {
             auto found = capability_values.find(capability);
             if (found == capability_values.end()) {
