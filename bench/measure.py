@@ -1,12 +1,13 @@
 #!/usr/bin/env python3
 """Measuring for bench/run, with nothing but the standard library.
 
-  measure.py pairs PAIRS WARMUP LABEL_A COMMAND_A LABEL_B COMMAND_B
+  measure.py pairs PAIRS WARMUP LABEL_A COMMAND_A LABEL_B COMMAND_B [STATUS_A]
       Runs A and B alternately (A B A B ...) after WARMUP unmeasured pairs, standard output to
       /dev/null, and prints the medians of each one's CPU time (user + sys), wall time and peak
       RSS, and the medians of the per-pair ratios A/B. Alternating pairs and medians keep a
-      machine shared with other work from favouring either side. Appends one JSON line of
-      figures to $MEASURE_LOG when set.
+      machine shared with other work from favouring either side. Each run must exit with status
+      0, or A with STATUS_A where given (brisol -diff exits with 1 when something differs).
+      Appends one JSON line of figures to $MEASURE_LOG when set.
 
   measure.py growth BENCHMARK_JSON
       Reads Google Benchmark's JSON output and prints each report-building size's output rate
@@ -26,7 +27,7 @@ import sys
 import time
 
 
-def run_once(argv):
+def run_once(argv, expected=0):
     """Runs one command; returns (cpu seconds, wall seconds, peak RSS in KiB)."""
     devnull = os.open(os.devnull, os.O_WRONLY)
     try:
@@ -39,7 +40,7 @@ def run_once(argv):
     finally:
         os.close(devnull)
     code = os.waitstatus_to_exitcode(status)
-    if code != 0:
+    if code != expected:
         sys.exit(f"measure.py: {' '.join(argv)} exited with {code}")
     # ru_maxrss is in KiB on Linux.
     return usage.ru_utime + usage.ru_stime, wall, usage.ru_maxrss
@@ -50,17 +51,17 @@ def loadavg():
         return " ".join(f.read().split()[:3])
 
 
-def pairs(count, warmup, label_a, command_a, label_b, command_b):
+def pairs(count, warmup, label_a, command_a, label_b, command_b, status_a=0):
     argv_a = shlex.split(command_a)
     argv_b = shlex.split(command_b)
     for _ in range(warmup):
-        run_once(argv_a)
+        run_once(argv_a, status_a)
         run_once(argv_b)
     load_before = loadavg()
     runs_a = []
     runs_b = []
     for _ in range(count):
-        runs_a.append(run_once(argv_a))
+        runs_a.append(run_once(argv_a, status_a))
         runs_b.append(run_once(argv_b))
     load_after = loadavg()
 
@@ -93,6 +94,7 @@ def pairs(count, warmup, label_a, command_a, label_b, command_b):
         with open(log, "a") as f:
             f.write(json.dumps({"a": label_a, "b": label_b, "cpu_ratio": cpu_ratio,
                                 "wall_ratio": wall_ratio, "rss_difference_kib": rss_difference,
+                                "wall_a_s": median_of(runs_a, 1),
                                 "rss_a_kib": median_of(runs_a, 2),
                                 "rss_b_kib": median_of(runs_b, 2)}) + "\n")
 
@@ -168,6 +170,14 @@ def targets(log_path, benchmark_path):
                 line(spread <= 1.25, f"{entry['scaling']}: instructions {unit.replace('_', ' ')} "
                      f"{', '.join(str(s) for s in steps)}: largest / least {spread:.2f} "
                      "(at most 1.25: linear)")
+    diff = comparisons.get(("brisol -diff (two 300 kB documents)", "brisol -a"))
+    if diff:
+        line(diff["wall_a_s"] <= 0.25,
+             f"brisol -diff of two device documents, wall time, median: "
+             f"{diff['wall_a_s'] * 1000:.1f} ms (at most 250 ms: well under half a second)")
+        extra = diff["rss_difference_kib"] / 1024
+        line(extra <= 64, f"brisol -diff peak RSS over brisol -a's, median of pairs: "
+             f"{extra:+.2f} MiB (at most +64 MiB)")
     peer = comparisons.get(("brisol -a -xml", "vulkaninfo --summary"))
     if peer:
         line(peer["cpu_ratio"] < 1 and peer["wall_ratio"] < 1,
@@ -176,8 +186,9 @@ def targets(log_path, benchmark_path):
 
 
 def main(args):
-    if len(args) == 7 and args[0] == "pairs":
-        pairs(int(args[1]), int(args[2]), args[3], args[4], args[5], args[6])
+    if len(args) in (7, 8) and args[0] == "pairs":
+        pairs(int(args[1]), int(args[2]), args[3], args[4], args[5], args[6],
+              int(args[7]) if len(args) == 8 else 0)
     elif len(args) == 2 and args[0] == "growth":
         growth(args[1])
     elif len(args) == 3 and args[0] == "targets":

@@ -1,9 +1,10 @@
 // libFuzzer target: one to three profile documents per input, separated by NUL bytes (which no
-// JSON text holds), read as "-profile FILE" given once for each reads them and, when they are
-// accepted, checked against the fake driver's sample device in process. It aborts, so
-// that libFuzzer keeps the input, unless a refused document comes with a one-line reason and an
-// accepted one gives a verdict in all three forms: text lines, an XML report valid against the
-// report's schema, and a JSON document that parses.
+// JSON text holds), read in two modes, each in process against the fake driver's sample device.
+// As "-profile FILE" given once for each reads them: when they are accepted, checked against the
+// device. As "-diff A [B]" reads them: the first compared with the second or, alone, with the
+// device. It aborts, so that libFuzzer keeps the input, unless a refused document comes with a
+// one-line reason and an accepted one gives a verdict or a comparison in the forms asked for:
+// text lines, an XML report valid against the report's schema, and a JSON document that parses.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +15,7 @@
 
 #include "app/run.h"
 #include "support.h"
+#include "views/diff.h"
 #include "views/profile.h"
 
 namespace {
@@ -46,6 +48,44 @@ void check_verdict(const char* format) {
     }
 }
 
+void check_refusal(const std::string& why) {
+    if (why.empty() || why.find('\n') != std::string::npos) {
+        fail("a refused document has no one-line reason", why);
+    }
+}
+
+// The comparison in text and in one other form, each built as the run builds it.
+void check_diff(const std::vector<std::string>& documents, const char* format) {
+    std::string file;
+    std::string why;
+    const std::string* b = documents.size() > 1 ? &documents[1] : nullptr;
+    if (!parse_diff_documents(documents[0], b, file, why)) {
+        check_refusal(why);
+        return;
+    }
+    for (const char* form : {"-txt", format}) {
+        const char* const argv[] = {"brisol", "-diff", "a.json", form};
+        const RunOptions options = parse_options(4, argv);
+        reset_reports();
+        const ReportStream& printed = build_report(options, fake_vulkan_loader);
+        if (options.format == OutputFormat::Text &&
+            (&printed != &text_report || printed.rfind("A: ", 0) != 0 || printed.back() != '\n')) {
+            fail("the text comparison does not start with its sides or end a line", printed);
+        }
+        if (options.format == OutputFormat::Xml) {
+            const std::string error = xml_error(printed);
+            if (&printed != &xml_report || !error.empty()) {
+                fail(("the XML comparison is not valid: " + error).c_str(), printed);
+            }
+        }
+        if (options.format == OutputFormat::Json &&
+            (&printed != &diff_json_report ||
+             nlohmann::json::parse(printed, nullptr, false).is_discarded())) {
+            fail("the JSON comparison does not parse", printed);
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -59,12 +99,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         at = end + 1;
     }
+    check_diff(documents, size % 2 == 0 ? "-json" : "-xml");
     std::string file;
     std::string why;
     if (!parse_profile_documents(documents, file, why)) {
-        if (why.empty() || why.find('\n') != std::string::npos) {
-            fail("a refused document has no one-line reason", why);
-        }
+        check_refusal(why);
         return 0;
     }
     // The XML and JSON forms are built on every run; asking for each checks the choice too.

@@ -55,6 +55,7 @@ const std::string help_screen =
     "  -profile FILE: checks whether the devices meet the Vulkan profiles in FILE\n"
     "  -labels: outputs node labels for Kubernetes Node Feature Discovery\n"
     "  -metrics: outputs metrics in the Prometheus text format\n"
+    "  -diff A [B]: what differs between the devices in A and in B (or this machine)\n"
     "\n"
     "---\n"
     "Contact: brisol@example.org\n"

@@ -40,6 +40,8 @@ void write_help_screen() {
     append_text("\n  -profile FILE: checks whether the devices meet the Vulkan profiles in FILE");
     append_text("\n  -labels: outputs node labels for Kubernetes Node Feature Discovery");
     append_text("\n  -metrics: outputs metrics in the Prometheus text format");
+    append_text(
+        "\n  -diff A [B]: what differs between the devices in A and in B (or this machine)");
     append_text("\n");
     append_closing_lines_text();
 }

@@ -10,6 +10,7 @@
 #include "sections/devices.h"
 #include "sections/extensions.h"
 #include "views/complete.h"
+#include "views/diff.h"
 #include "views/json.h"
 #include "views/labels.h"
 #include "views/metrics.h"
@@ -27,6 +28,13 @@ RunOptions parse_options(int argc, const char* const* argv) {
         std::string before;
         const char* argument = argv[i];
         const char* profile = strstr(argument, "-profile");
+        const char* diff = strstr(argument, "-diff");
+        // Of the two, the first in the argument takes the file names: the other stands in them.
+        if (profile != nullptr && diff != nullptr && profile < diff) {
+            diff = nullptr;
+        } else if (profile != nullptr && diff != nullptr) {
+            profile = nullptr;
+        }
         if (profile != nullptr && profile[8] == '=') {
             options.profile_paths.push_back(profile + 9);
             before.assign(argument, static_cast<size_t>(profile - argument));
@@ -34,6 +42,17 @@ RunOptions parse_options(int argc, const char* const* argv) {
         } else if (profile != nullptr) {
             // The file name that follows is the user's, whatever it holds.
             options.profile_paths.push_back(i + 1 < argc ? argv[++i] : "");
+        }
+        if (diff != nullptr) {
+            options.diff = true;
+            if (diff[5] == '=') {
+                options.diff_a = diff + 6;
+                before.assign(argument, static_cast<size_t>(diff - argument));
+                argument = before.c_str();
+            } else {
+                options.diff_a = i + 1 < argc ? argv[++i] : "";
+            }
+            options.diff_b = i + 1 < argc && argv[i + 1][0] != '-' ? argv[++i] : nullptr;
         }
         if (strstr(argument, "-a") != nullptr) {
             options.detailed = true;
@@ -133,6 +152,24 @@ void report_profile(const VulkanLoader& loader) {
     loader.release(handle);
 }
 
+// "-diff": whether anything differs, for the exit status.
+bool diff_found = false;
+
+// Reads the files given with "-diff"; false, with one line on standard error, as load_profiles.
+bool load_diff(const RunOptions& options) {
+    if (*options.diff_a == '\0') {
+        fprintf(stderr, "brisol: -diff: no file name given\n");
+        return false;
+    }
+    std::string file;
+    std::string why;
+    if (!load_diff_documents(options.diff_a, options.diff_b, file, why)) {
+        fprintf(stderr, "brisol: %s: %s\n", file.c_str(), why.c_str());
+        return false;
+    }
+    return true;
+}
+
 // Reads every file given with "-profile"; false, with one line on standard error naming the
 // file and why, when one cannot be read or is not a profiles document.
 bool load_profiles(const std::vector<const char*>& paths) {
@@ -178,6 +215,18 @@ const ReportStream& build_report(const RunOptions& options, const VulkanLoader& 
         write_metrics(facts, profiles);
         return metrics_report;
     }
+    // The comparison stands alone, in the form asked for: text, XML or JSON.
+    if (options.diff) {
+        const DiffForm form = options.format == OutputFormat::Xml    ? DiffForm::Xml
+                              : options.format == OutputFormat::Json ? DiffForm::Json
+                                                                     : DiffForm::Text;
+        write_xml_prolog();
+        diff_found = report_diff(loader, form);
+        write_xml_epilogue();
+        return form == DiffForm::Xml    ? xml_report
+               : form == DiffForm::Json ? diff_json_report
+                                        : text_report;
+    }
     if (!options.profile_paths.empty()) {
         write_xml_prolog();
         report_profile(loader);
@@ -219,10 +268,12 @@ const ReportStream& build_report(const RunOptions& options, const VulkanLoader& 
 
 int run_brisol(int argc, const char* const* argv) {
     const RunOptions options = parse_options(argc, argv);
-    // A profile that cannot be read ends the run before Vulkan is touched.
-    const bool checking =
-        !options.profile_paths.empty() && !options.show_help && !options.show_version;
-    if (checking && !load_profiles(options.profile_paths)) {
+    // A profile or a document to compare that cannot be read ends the run before Vulkan is
+    // touched.
+    const bool asked = !options.show_help && !options.show_version;
+    const bool diffing = options.diff && asked;
+    const bool checking = !options.profile_paths.empty() && asked && !diffing;
+    if ((diffing && !load_diff(options)) || (checking && !load_profiles(options.profile_paths))) {
         return 2;
     }
     // A closed standard output still gets its report built, with descriptor 1 held by standard
@@ -239,6 +290,9 @@ int run_brisol(int argc, const char* const* argv) {
         fprintf(stderr, "brisol: the report could not be written to standard output: %s\n",
                 error != 0 ? strerror(error) : "write error");
         return 1;
+    }
+    if (diffing) {
+        return diff_found ? 1 : 0;
     }
     // The fleet views print a whole file whatever the verdict: a node's labels say which
     // profiles it meets, and an unmet one is no failure of the run.

@@ -21,6 +21,12 @@ struct RunOptions {
     // order given. The file name is not searched for options; it is "" when "-profile" is the
     // last argument or nothing follows the "=".
     std::vector<const char*> profile_paths;
+    // "-diff A [B]", "-diff=A [B]", "--diff=A [B]": the two sides to compare, B null for this
+    // machine. Neither name is searched for options; the name after A is B only when it does not
+    // begin with '-'. A is "" when nothing follows. Given again, the last one counts.
+    bool diff = false;
+    const char* diff_a = nullptr;
+    const char* diff_b = nullptr;
 };
 
 // Options are recognised anywhere inside an argument, case-sensitively. The program's own path
@@ -36,4 +42,7 @@ const ReportStream& build_report(const RunOptions& options,
 
 // Runs the whole program: parse, build, print. Returns the process exit status: 0, or 1 when
 // the report could not be written to standard output (one line on standard error says why).
+// With "-profile", 1 also when a profile is met by no device; with "-diff", as diff(1) has it, 1
+// also when something differs. Both give 2, with one line on standard error and nothing printed,
+// when a file cannot be read or is not a profiles document.
 int run_brisol(int argc, const char* const* argv);

@@ -139,6 +139,7 @@ unsigned char* root_bytes(Reading& reading, BlockKind block) {
             facts.features_read = true;
             return reinterpret_cast<unsigned char*>(&facts.features);
         case BlockKind::Properties:
+            reading.device.properties_read = true;
             return reinterpret_cast<unsigned char*>(&facts.properties);
         case BlockKind::Formats:
             return reinterpret_cast<unsigned char*>(&reading.formats.back().second.properties);
@@ -244,6 +245,22 @@ void finish(Reading& reading) {
 
 }  // namespace
 
+std::vector<const ProfileJson*> device_capabilities(const Profile& profile) {
+    std::vector<const std::string*> names;
+    const auto list = profile.json->find("capabilities");
+    for (size_t i = 0; list != profile.json->end() && i < list->size(); ++i) {
+        entry_capabilities((*list)[i], names);
+    }
+    std::vector<const ProfileJson*> capabilities;
+    for (const std::string* name : names) {
+        const auto capability = profile.document->capabilities.find(*name);
+        if (capability != profile.document->capabilities.end()) {
+            capabilities.push_back(capability->second);
+        }
+    }
+    return capabilities;
+}
+
 void read_document_device(const Profile& profile, DocumentDevice& device) {
     device = DocumentDevice{};
     device.profile = &profile;
@@ -251,17 +268,9 @@ void read_document_device(const Profile& profile, DocumentDevice& device) {
     device.facts.properties.apiVersion = profile.api_version;
     const RequirementVisitor visitor{&reading,         on_extension, on_block_item, on_structure,
                                      on_structure_end, nullptr,      on_member,     on_problem};
-    std::vector<const std::string*> names;
-    const auto list = profile.json->find("capabilities");
-    for (size_t i = 0; list != profile.json->end() && i < list->size(); ++i) {
-        entry_capabilities((*list)[i], names);
-    }
-    for (const std::string* name : names) {
-        const auto capability = profile.document->capabilities.find(*name);
-        if (capability != profile.document->capabilities.end()) {
-            reading.capability = capability->second;
-            walk_capability(*capability->second, visitor);
-        }
+    for (const ProfileJson* capability : device_capabilities(profile)) {
+        reading.capability = capability;
+        walk_capability(*capability, visitor);
     }
     finish(reading);
 }

@@ -13,6 +13,9 @@
 struct DocumentDevice {
     const Profile* profile = nullptr;  // the profile that describes the device
     DeviceFacts facts;
+    // Whether the document gives VkPhysicalDeviceProperties: a driver always does, and the facts
+    // hold zeros (but the profile's API version) where a document does not.
+    bool properties_read = false;
     // What the document gives that the facts cannot hold as given, one line each, worded as the
     // profile check words them: names this build does not know ("VkPhysicalDeviceFooEXT: unknown
     // to this build"), values of another form, read as what they spell or as zero
@@ -30,6 +33,10 @@ struct DocumentDevice {
 // another form is listed with the version it spells, or 0. The handle is null. Never fails: what
 // could not be read is in notes.
 void read_document_device(const Profile& profile, DocumentDevice& device);
+
+// The capabilities read_document_device walks for the profile, in order: each entry's name, or of
+// an entry of alternatives the first's names. Those the document does not define are left out.
+std::vector<const ProfileJson*> device_capabilities(const Profile& profile);
 
 // Every profile of the set as one device, in the set's order.
 std::vector<DocumentDevice> read_document_devices(const ProfileSet& set);

@@ -17,16 +17,15 @@ bool is_signed(MemberKind kind) {
     return kind == MemberKind::Int32 || kind == MemberKind::Int64;
 }
 
-// A LUID is meaningful only when the member named like it with "Valid" after it is true.
-bool luid_valid(const StructureInfo& structure, const MemberRow& member,
-                const unsigned char* base) {
+}  // namespace
+
+bool luid_valid(const StructureInfo& structure, const MemberRow& member, const void* bytes) {
     char valid_name[64];
     snprintf(valid_name, sizeof valid_name, "%sValid", member.name);
     const MemberRow* valid = find_member(structure, valid_name);
-    return valid == nullptr || element_unsigned(*valid, base + valid->offset) != 0;
+    return valid == nullptr ||
+           element_unsigned(*valid, static_cast<const unsigned char*>(bytes) + valid->offset) != 0;
 }
-
-}  // namespace
 
 const ValueName* next_set_bit(const MemberRow& member, uint64_t value, uint32_t& index) {
     if (value == 0 || member.names == nullptr) {

@@ -30,6 +30,10 @@ void walk_structure(const StructureInfo& structure, const void* bytes,
 uint32_t member_element_count(const StructureInfo& structure, const MemberRow& member,
                               const void* bytes);
 
+// Whether a LUID member of the structure at bytes holds one: the member named like it with "Valid"
+// after it is true, or there is none. The walk passes over a LUID that does not.
+bool luid_valid(const StructureInfo& structure, const MemberRow& member, const void* bytes);
+
 // The size of one element of a member's kind; 0 for Structure (use the nested table's size).
 size_t element_size(const MemberRow& member);
 
