@@ -1,0 +1,158 @@
+// A device and each surface of the instance: present support, capabilities, formats, present
+// modes and present rectangles, through the instance-level commands only (no logical device).
+#include <cstring>
+
+#include "query/further.h"
+
+namespace {
+
+void query_present_support(const DeviceFacts& facts, VkSurfaceKHR surface, SurfaceFacts& out) {
+    const auto get = vulkan_commands.vkGetPhysicalDeviceSurfaceSupportKHR;
+    if (get == nullptr) {
+        return;
+    }
+    for (uint32_t family = 0; family < facts.queue_families.size(); ++family) {
+        VkBool32 supported = VK_FALSE;
+        if (get(facts.handle, family, surface, &supported) != VK_SUCCESS) {
+            out.present_support_failure = "unable to read the present support";
+            out.present_support.clear();
+            return;
+        }
+        out.present_support.push_back(supported);
+    }
+}
+
+void query_capabilities(const DeviceFacts& facts, const DeviceOffer& offer, VkSurfaceKHR surface,
+                        SurfaceFacts& out) {
+    const auto get2 = vulkan_commands.vkGetPhysicalDeviceSurfaceCapabilities2KHR;
+    const auto get = vulkan_commands.vkGetPhysicalDeviceSurfaceCapabilitiesKHR;
+    VkResult result = VK_SUCCESS;
+    if (get2 != nullptr) {
+        // The present scaling capabilities are asked for one present mode at a time.
+        lay_out_chain(out.capability_chain, ChainRoot::SurfaceCapabilities2, offer,
+                      VK_STRUCTURE_TYPE_SURFACE_PRESENT_SCALING_CAPABILITIES_EXT);
+        VkPhysicalDeviceSurfaceInfo2KHR info{};
+        info.sType = VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_SURFACE_INFO_2_KHR;
+        info.surface = surface;
+        VkSurfaceCapabilities2KHR head{};
+        head.sType = VK_STRUCTURE_TYPE_SURFACE_CAPABILITIES_2_KHR;
+        head.pNext = link_chain(out.capability_chain);
+        result = get2(facts.handle, &info, &head);
+        unlink_chain(out.capability_chain);
+        out.capabilities = head.surfaceCapabilities;
+    } else if (get != nullptr) {
+        result = get(facts.handle, surface, &out.capabilities);
+    } else {
+        return;
+    }
+    out.capabilities_read = result == VK_SUCCESS;
+    if (!out.capabilities_read) {
+        out.capabilities_failure = "unable to read the surface capabilities";
+        out.capability_chain = StructureChain{};
+    }
+}
+
+void query_formats(const DeviceFacts& facts, const DeviceOffer& offer, VkSurfaceKHR surface,
+                   SurfaceFacts& out) {
+    const auto get2 = vulkan_commands.vkGetPhysicalDeviceSurfaceFormats2KHR;
+    const auto get = vulkan_commands.vkGetPhysicalDeviceSurfaceFormatsKHR;
+    const VkPhysicalDevice device = facts.handle;
+    if (get2 == nullptr) {
+        std::vector<VkSurfaceFormatKHR> formats;
+        if (get == nullptr) {
+            return;
+        }
+        if (!list_read(read_list(formats, VkSurfaceFormatKHR{},
+                                 [get, device, surface](uint32_t* count, VkSurfaceFormatKHR* all) {
+                                     return get(device, surface, count, all);
+                                 }))) {
+            out.formats_failure = "unable to read the surface formats";
+        }
+        for (const VkSurfaceFormatKHR& format : formats) {
+            out.formats.push_back({format, {}});
+        }
+        return;
+    }
+    VkPhysicalDeviceSurfaceInfo2KHR info{};
+    info.sType = VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_SURFACE_INFO_2_KHR;
+    info.surface = surface;
+    uint32_t count = 0;
+    if (get2(device, &info, &count, nullptr) != VK_SUCCESS) {
+        out.formats_failure = "unable to read the surface formats";
+        return;
+    }
+    count = list_room(count);
+    StructureChain layout;
+    lay_out_chain(layout, ChainRoot::SurfaceFormat2, offer);
+    out.formats.assign(count, SurfaceFormatFacts{{}, layout});
+    std::vector<VkSurfaceFormat2KHR> formats(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        formats[i].sType = VK_STRUCTURE_TYPE_SURFACE_FORMAT_2_KHR;
+        formats[i].pNext = link_chain(out.formats[i].chain);
+    }
+    const VkResult result = get2(device, &info, &count, count > 0 ? formats.data() : nullptr);
+    if (result != VK_SUCCESS) {
+        out.formats_failure = "unable to read the surface formats";
+        out.formats.clear();
+        return;
+    }
+    // A driver that claims more formats than it was given room for is not believed.
+    out.formats.resize(count < formats.size() ? count : formats.size());
+    for (size_t i = 0; i < out.formats.size(); ++i) {
+        out.formats[i].format = formats[i].surfaceFormat;
+        unlink_chain(out.formats[i].chain);
+    }
+}
+
+void query_present_modes(const DeviceFacts& facts, VkSurfaceKHR surface, SurfaceFacts& out) {
+    const auto get = vulkan_commands.vkGetPhysicalDeviceSurfacePresentModesKHR;
+    if (get == nullptr) {
+        return;
+    }
+    const VkPhysicalDevice device = facts.handle;
+    if (!list_read(read_list(out.present_modes, VkPresentModeKHR{},
+                             [get, device, surface](uint32_t* count, VkPresentModeKHR* modes) {
+                                 return get(device, surface, count, modes);
+                             }))) {
+        out.present_modes_failure = "unable to read the present modes";
+    }
+}
+
+void query_rectangles(const DeviceFacts& facts, VkSurfaceKHR surface, SurfaceFacts& out) {
+    const auto get = vulkan_commands.vkGetPhysicalDevicePresentRectanglesKHR;
+    const bool swapchain = facts.api_version >= VK_API_VERSION_1_1 &&
+                           listed(facts.extensions, VK_KHR_SWAPCHAIN_EXTENSION_NAME);
+    out.rectangles_available =
+        get != nullptr &&
+        (swapchain || listed(facts.extensions, VK_KHR_DEVICE_GROUP_EXTENSION_NAME));
+    if (!out.rectangles_available) {
+        return;
+    }
+    const VkPhysicalDevice device = facts.handle;
+    if (!list_read(read_list(out.rectangles, VkRect2D{},
+                             [get, device, surface](uint32_t* count, VkRect2D* rectangles) {
+                                 return get(device, surface, count, rectangles);
+                             }))) {
+        out.rectangles_failure = "unable to read the present rectangles";
+    }
+}
+
+}  // namespace
+
+void query_surfaces(const InstanceFacts& instance, DeviceFacts& facts) {
+    if (instance.surfaces.made.empty()) {
+        return;
+    }
+    // The surfaces' structures come with the instance's extensions as well as the device's.
+    const DeviceOffer offer = device_offer(facts, instance.setup.enabled_extensions);
+    for (const MadeSurface& made : instance.surfaces.made) {
+        SurfaceFacts surface;
+        surface.extension = made.extension;
+        query_present_support(facts, made.surface, surface);
+        query_capabilities(facts, offer, made.surface, surface);
+        query_formats(facts, offer, made.surface, surface);
+        query_present_modes(facts, made.surface, surface);
+        query_rectangles(facts, made.surface, surface);
+        facts.surfaces.push_back(std::move(surface));
+    }
+}
