@@ -439,6 +439,8 @@ void write_layer_device_extensions(Output& out, const InstanceFacts& instance,
         if (layer.failure != nullptr) {
             set_depths(out, 1, 6);
             error(out, layer.failure);
+        } else if (layer.extensions.empty()) {
+            xml(out, "\n\t\t\t\t\t\t<vk_extensions num_extensions=\"0\" />");
         } else {
             xml(out, "\n\t\t\t\t\t\t<vk_extensions num_extensions=\"");
             put_number(out.xml, layer.extensions.size());

@@ -573,6 +573,15 @@ void put_value_name(Json& json, const ValueNames& names, uint64_t value) {
     }
 }
 
+// The same as a member's key: a value without a name as its number in a string.
+void value_key(Json& json, const ValueNames& names, uint64_t value) {
+    if (const char* name = value_name(names, value)) {
+        name_key(json, name);
+    } else {
+        key(json, std::to_string(value).c_str());
+    }
+}
+
 // "name": [{"Structure": {...}}, ...], one object a record.
 template <typename Record>
 void structure_list(Json& json, const char* name, const StructureInfo& info,
@@ -654,9 +663,7 @@ void write_video_profile(Json& json, const VideoProfileFacts& profile, DeviceNot
     key(json, "formats");
     open(json, '{');
     for (const VideoFormatFacts& formats : profile.formats) {
-        item(json);
-        put_value_name(json, image_usage_names, formats.usage);
-        put(*json.out, ": ", 2);
+        value_key(json, image_usage_names, formats.usage);
         open(json, '[');
         for (const VkVideoFormatPropertiesKHR& format : formats.formats) {
             item(json);
@@ -736,9 +743,7 @@ void write_further_facts(Json& json, const InstanceFacts& instance, const Device
         key(json, "multisampleProperties");
         open(json, '{');
         for (const MultisampleFacts& multisample : facts.multisample) {
-            item(json);
-            put_value_name(json, sample_count_names, multisample.samples);
-            put(*json.out, ": ", 2);
+            value_key(json, sample_count_names, multisample.samples);
             open(json, '{');
             write_structure(json, multisample_properties_info, &multisample.properties,
                             notes.omitted);
