@@ -34,8 +34,8 @@ const VulkanLoader arranged_loader = {bind_arranged_fake, release_arranged_fake}
 void hostile_answers() {
     FakeDevice& device = fake.devices[0];
     device.further_fill_count = 1000;
-    device.time_domains[1] = static_cast<VkTimeDomainEXT>(999);
-    device.present_modes[0] = static_cast<VkPresentModeKHR>(12345);
+    device.time_domains[1] = 999;
+    device.present_modes[0] = 12345;
     VkPhysicalDeviceSampleLocationsPropertiesEXT locations{};
     locations.sType = VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_SAMPLE_LOCATIONS_PROPERTIES_EXT;
     locations.sampleLocationSampleCounts = 0xFFFFFFFFu;
@@ -146,11 +146,12 @@ TEST(FurtherReport, EveryAnswerHostileFailingAndMissing) {
          hostile_answers,
          {"\n- Time domains: 2\n\tVK_TIME_DOMAIN_DEVICE_EXT\n\t999\n",
           "\n\t\tPresent modes: 2\n\t\t\t12345\n",
-          "\n- Multisample properties: 32\n\tVK_SAMPLE_COUNT_1_BIT:\n",
-          "\n\t2147483648:\n\t\tVkMultisamplePropertiesEXT:\n",
+          // Only the sample counts Vulkan names are asked about.
+          "\n- Multisample properties: 7\n\tVK_SAMPLE_COUNT_1_BIT:\n",
+          "\n\tVK_SAMPLE_COUNT_64_BIT:\n\t\tVkMultisamplePropertiesEXT:\n",
           // No more profiles are kept than 64.
           "\n- Video profiles: 64 (of 64 tried)\n", "\n\tmemoryTypes[31]:\n\t\tVK_IMAGE_TILING"},
-         {"<time_domain name=\"999\" />", "<sample_count name=\"2147483648\">"},
+         {"<time_domain name=\"999\" />", "<present_mode name=\"12345\" />"},
          {"[ERROR]", "memoryTypes[32]", "profile 64:"},
          1,
          8},

@@ -90,7 +90,8 @@ struct SurfaceFacts {
     const char* capabilities_failure = nullptr;
     std::vector<SurfaceFormatFacts> formats;
     const char* formats_failure = nullptr;
-    std::vector<VkPresentModeKHR> present_modes;
+    // VkPresentModeKHR values, kept as numbers: a driver may write any.
+    std::vector<uint32_t> present_modes;
     const char* present_modes_failure = nullptr;
     // Where the device has vkGetPhysicalDevicePresentRectanglesKHR (VK_KHR_device_group, or
     // VK_KHR_swapchain on Vulkan 1.1).
@@ -100,7 +101,7 @@ struct SurfaceFacts {
 };
 
 struct MultisampleFacts {
-    VkSampleCountFlagBits samples;
+    uint32_t samples;  // one VkSampleCountFlagBits
     VkMultisamplePropertiesEXT properties;
 };
 
@@ -175,14 +176,15 @@ struct DeviceFacts {
     std::vector<SurfaceFacts> surfaces;
 
     bool time_domains_available = false;  // VK_EXT_calibrated_timestamps
-    std::vector<VkTimeDomainEXT> time_domains;
+    std::vector<uint32_t> time_domains;   // VkTimeDomainEXT values, as numbers
     const char* time_domains_failure = nullptr;
 
     bool shading_rates_available = false;  // VK_KHR_fragment_shading_rate
     std::vector<VkPhysicalDeviceFragmentShadingRateKHR> shading_rates;
     const char* shading_rates_failure = nullptr;
 
-    // VK_EXT_sample_locations: each sample count of sampleLocationSampleCounts.
+    // VK_EXT_sample_locations: each sample count of sampleLocationSampleCounts that Vulkan
+    // names.
     bool multisample_available = false;
     std::vector<MultisampleFacts> multisample;
 

@@ -78,10 +78,11 @@ void query_time_domains(DeviceFacts& facts) {
         return;
     }
     const VkPhysicalDevice device = facts.handle;
-    if (!list_read(read_list(facts.time_domains, VkTimeDomainEXT{},
-                             [get, device](uint32_t* count, VkTimeDomainEXT* domains) {
-                                 return get(device, count, domains);
-                             }))) {
+    // Read as numbers: an enumeration may hold only the values it names.
+    if (!list_read(read_list(
+            facts.time_domains, uint32_t{0}, [get, device](uint32_t* count, uint32_t* domains) {
+                return get(device, count, reinterpret_cast<VkTimeDomainEXT*>(domains));
+            }))) {
         facts.time_domains_failure = "unable to read the calibrateable time domains";
     }
 }
@@ -116,16 +117,16 @@ void query_multisample(DeviceFacts& facts) {
     }
     VkPhysicalDeviceSampleLocationsPropertiesEXT properties;
     memcpy(&properties, locations, sizeof properties);
-    // One call per sample count the device says it can place samples for, at most 32.
-    for (uint32_t bit = 0; bit < 32; ++bit) {
-        const uint32_t mask = 1u << bit;
+    // One call per sample count the device says it can place samples for, of those Vulkan
+    // names: no other may be asked about.
+    for (uint32_t i = 0; i < sample_count_names.count; ++i) {
+        const auto mask = static_cast<uint32_t>(sample_count_names.values[i].value);
         if ((properties.sampleLocationSampleCounts & mask) == 0) {
             continue;
         }
-        const auto samples = static_cast<VkSampleCountFlagBits>(mask);
-        MultisampleFacts multisample{samples, {}};
+        MultisampleFacts multisample{mask, {}};
         multisample.properties.sType = VK_STRUCTURE_TYPE_MULTISAMPLE_PROPERTIES_EXT;
-        get(facts.handle, samples, &multisample.properties);
+        get(facts.handle, static_cast<VkSampleCountFlagBits>(mask), &multisample.properties);
         multisample.properties.pNext = nullptr;
         facts.multisample.push_back(multisample);
     }

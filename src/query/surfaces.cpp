@@ -110,9 +110,10 @@ void query_present_modes(const DeviceFacts& facts, VkSurfaceKHR surface, Surface
         return;
     }
     const VkPhysicalDevice device = facts.handle;
-    if (!list_read(read_list(out.present_modes, VkPresentModeKHR{},
-                             [get, device, surface](uint32_t* count, VkPresentModeKHR* modes) {
-                                 return get(device, surface, count, modes);
+    if (!list_read(read_list(out.present_modes, uint32_t{0},
+                             [get, device, surface](uint32_t* count, uint32_t* modes) {
+                                 return get(device, surface, count,
+                                            reinterpret_cast<VkPresentModeKHR*>(modes));
                              }))) {
         out.present_modes_failure = "unable to read the present modes";
     }

@@ -525,11 +525,11 @@ void write_surface(Output& out, const SurfaceFacts& surface) {
     close_surface_part(out, "surface_formats");
 
     open_surface_part(out, "Present modes", "present_modes", surface.present_modes.size());
-    for (const VkPresentModeKHR mode : surface.present_modes) {
+    for (const uint32_t mode : surface.present_modes) {
         text(out, "\n\t\t\t");
-        put_value_name(out.text, present_mode_names, static_cast<uint32_t>(mode));
+        put_value_name(out.text, present_mode_names, mode);
         xml(out, "\n\t\t\t\t\t\t\t<present_mode name=\"");
-        put_value_name(out.xml, present_mode_names, static_cast<uint32_t>(mode));
+        put_value_name(out.xml, present_mode_names, mode);
         xml(out, "\" />");
     }
     report_failure(out, surface.present_modes_failure);
@@ -567,11 +567,11 @@ void write_time_domains(Output& out, const DeviceFacts& facts) {
     }
     open_section(out, "Time domains", "time_domains",
                  static_cast<int64_t>(facts.time_domains.size()));
-    for (const VkTimeDomainEXT domain : facts.time_domains) {
+    for (const uint32_t domain : facts.time_domains) {
         text(out, "\n\t");
-        put_value_name(out.text, time_domain_names, static_cast<uint32_t>(domain));
+        put_value_name(out.text, time_domain_names, domain);
         xml(out, "\n\t\t\t\t\t<time_domain name=\"");
-        put_value_name(out.xml, time_domain_names, static_cast<uint32_t>(domain));
+        put_value_name(out.xml, time_domain_names, domain);
         xml(out, "\" />");
     }
     set_depths(out, 1, 5);

@@ -637,9 +637,9 @@ void write_surface(Json& json, const SurfaceFacts& surface, DeviceNotes& notes) 
     close(json, ']');
     key(json, "presentModes");
     open(json, '[');
-    for (const VkPresentModeKHR mode : surface.present_modes) {
+    for (const uint32_t mode : surface.present_modes) {
         item(json);
-        put_value_name(json, present_mode_names, static_cast<uint32_t>(mode));
+        put_value_name(json, present_mode_names, mode);
     }
     close(json, ']');
     if (surface.rectangles_available) {
@@ -727,9 +727,9 @@ void write_further_facts(Json& json, const InstanceFacts& instance, const Device
     if (facts.time_domains_available) {
         key(json, "timeDomains");
         open(json, '[');
-        for (const VkTimeDomainEXT domain : facts.time_domains) {
+        for (const uint32_t domain : facts.time_domains) {
             item(json);
-            put_value_name(json, time_domain_names, static_cast<uint32_t>(domain));
+            put_value_name(json, time_domain_names, domain);
         }
         close(json, ']');
         note_failure(notes, facts.time_domains_failure);

@@ -577,7 +577,8 @@ VKAPI_ATTR VkResult VKAPI_CALL get_surface_formats2(VkPhysicalDevice handle,
 VKAPI_ATTR VkResult VKAPI_CALL get_present_modes(VkPhysicalDevice handle, VkSurfaceKHR,
                                                  uint32_t* count, VkPresentModeKHR* modes) {
     const FakeDevice* device = device_of(handle);
-    return device != nullptr ? further_list(*device, device->present_modes, count, modes)
+    return device != nullptr ? further_list(*device, device->present_modes, count,
+                                            reinterpret_cast<uint32_t*>(modes))
                              : VK_ERROR_SURFACE_LOST_KHR;
 }
 
@@ -591,7 +592,8 @@ VKAPI_ATTR VkResult VKAPI_CALL get_present_rectangles(VkPhysicalDevice handle, V
 VKAPI_ATTR VkResult VKAPI_CALL get_time_domains(VkPhysicalDevice handle, uint32_t* count,
                                                 VkTimeDomainEXT* domains) {
     const FakeDevice* device = device_of(handle);
-    return device != nullptr ? further_list(*device, device->time_domains, count, domains)
+    return device != nullptr ? further_list(*device, device->time_domains, count,
+                                            reinterpret_cast<uint32_t*>(domains))
                              : VK_ERROR_INITIALIZATION_FAILED;
 }
 

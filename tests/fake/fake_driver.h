@@ -33,9 +33,9 @@ struct FakeDevice {
     std::vector<VkPhysicalDeviceToolProperties> tools;
     VkSurfaceCapabilitiesKHR surface_capabilities{};
     std::vector<VkSurfaceFormatKHR> surface_formats;
-    std::vector<VkPresentModeKHR> present_modes;
+    std::vector<uint32_t> present_modes;  // as numbers: any value a driver may write
     std::vector<VkRect2D> present_rectangles;
-    std::vector<VkTimeDomainEXT> time_domains;
+    std::vector<uint32_t> time_domains;
     std::vector<VkPhysicalDeviceFragmentShadingRateKHR> shading_rates;
     std::vector<VkCooperativeMatrixPropertiesNV> cooperative_matrices;
     // Every sample count's maxSampleLocationGridSize.
