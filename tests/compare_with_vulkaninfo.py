@@ -261,7 +261,9 @@ def our_memory_images(details):
 
 def run_both(env, brisol_args, vulkaninfo_args, display=False):
     """brisol's XML document and vulkaninfo's text, each under its own X server when asked."""
-    front = ["xvfb-run", "-a"] if display else []
+    # Server numbers from 120 up: xvfb-run -a picks the first free one, and two runs that start
+    # together from the same number may pick the same (the lavapipe tests start from 140).
+    front = ["xvfb-run", "-a", "-n", "120"] if display else []
     ours = subprocess.run(front + [*brisol_args], env=env, check=True, capture_output=True)
     theirs = subprocess.run(front + ["vulkaninfo", *vulkaninfo_args], env=env, check=True,
                             capture_output=True)

@@ -251,7 +251,9 @@ TEST(Lavapipe, FurtherParts) {
     for (const auto& c : cases) {
         std::vector<std::string> args = {BRISOL_EXE, "-all"};
         if (c.under_xvfb) {
-            args.insert(args.begin(), "-a");
+            // From server 140 up, apart from the vulkaninfo comparison's, which may run at the
+            // same time: two xvfb-run -a from one number may pick the same server.
+            args.insert(args.begin(), {"-a", "-n", "140"});
         }
         const ProgramRun run = c.under_xvfb ? run_program(xvfb_run, args, on_lavapipe(c.env))
                                             : run_program(BRISOL_EXE, {"-all"}, on_lavapipe(c.env));
@@ -277,5 +279,29 @@ TEST(Lavapipe, FurtherParts) {
                                    : run_program(BRISOL_EXE, {"-all", "-xml"}, on_lavapipe(c.env));
         EXPECT_EQ(xml_error(xml.out), "") << c.what;
         EXPECT_EQ(count_of(xml.out, "VUID"), 0u) << c.what;
+    }
+}
+
+// A Wayland surface, from Weston's headless compositor on a socket of its own: Brisol opens
+// libwayland-client at run time, binds the compositor and makes a surface of it.
+TEST(Lavapipe, WaylandSurface) {
+    const std::string script =
+        "dir=$(mktemp -d); export XDG_RUNTIME_DIR=$dir WAYLAND_DISPLAY=brisol-test DISPLAY=; "
+        "weston --backend=headless-backend.so --socket=brisol-test --idle-time=0 "
+        ">/dev/null 2>&1 & pid=$!; i=0; "
+        "while [ ! -S \"$XDG_RUNTIME_DIR/brisol-test\" ] && [ $i -lt 200 ]; do "
+        "sleep 0.05; i=$((i+1)); done; "
+        "\"$0\" -all; status=$?; kill $pid; wait $pid; rm -rf \"$dir\"; exit $status";
+    ASSERT_EQ(access("/usr/bin/weston", X_OK), 0) << "install weston";
+    const ProgramRun run = run_program("/bin/sh", {"-c", script, BRISOL_EXE}, on_lavapipe({}));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    for (const std::string& piece :
+         {"\nSurfaces: VK_KHR_wayland_surface; not reachable: VK_KHR_xcb_surface (DISPLAY is not "
+          "set), VK_KHR_xlib_surface (DISPLAY is not set)\n",
+          "\n- Surfaces: 1\n\tVK_KHR_wayland_surface:\n\t\tPresent support: family 0: 1\n\t\t"
+          "VkSurfaceCapabilitiesKHR:\n",
+          "\n\t\tPresent modes: "}) {
+        EXPECT_NE(run.out.find(piece), std::string::npos) << piece << run.out.substr(0, 4000);
     }
 }
