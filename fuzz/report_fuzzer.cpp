@@ -33,7 +33,8 @@
 // and then, for the further parts of "-all":
 //   further          3 more bytes of the mask of commands to drop (bits 16 to 39), a byte of
 //                    instance extensions to add (bit 0 VK_EXT_headless_surface, bit 1
-//                    VK_KHR_get_surface_capabilities2, bit 2 VK_KHR_surface_protected_capabilities)
+//                    VK_KHR_get_surface_capabilities2, bit 2 VK_KHR_surface_protected_capabilities,
+//                    bit 3 VK_EXT_surface_maintenance1)
 //                    and, per layer, its device extensions (extensions)
 //   per device       a byte of device extensions to add (bit 0 VK_EXT_calibrated_timestamps, 1
 //                    VK_KHR_fragment_shading_rate, 2 VK_EXT_sample_locations, 3
@@ -42,8 +43,9 @@
 //                    the video profiles' subsamplings and bit depths (a byte each), the memory
 //                    types of images (32 bits), VkSurfaceCapabilitiesKHR and the sample location
 //                    grid byte for byte, then the tools, surface formats, present modes, present
-//                    rectangles, time domains, shading rates, cooperative matrices and video
-//                    formats: each a byte count (modulo 8) and its records byte for byte
+//                    rectangles, time domains, shading rates, cooperative matrices, video
+//                    formats and compatible present modes: each a byte count (modulo 8) and its
+//                    records byte for byte
 // A result is a byte: an index into known_results, 0xFF for the next four bytes taken as any
 // 32-bit code, anything else VK_SUCCESS. A count is a byte: 0 for the truth, 0xFD for 2^32 - 1,
 // 0xFE for 2^31, 0xFF for the next four bytes, anything else that value less one, modulo 32.
@@ -244,7 +246,8 @@ void take_further_answers(Input& input, FakeDriver& driver) {
     add_extensions(driver.instance_extensions, take_byte(input),
                    {{"VK_EXT_headless_surface"},
                     {"VK_KHR_get_surface_capabilities2"},
-                    {"VK_KHR_surface_protected_capabilities"}});
+                    {"VK_KHR_surface_protected_capabilities"},
+                    {"VK_EXT_surface_maintenance1"}});
     for (size_t i = 0; i < driver.layers.size(); ++i) {
         driver.layer_device_extensions.push_back(take_extensions(input));
     }
@@ -273,6 +276,7 @@ void take_further_answers(Input& input, FakeDriver& driver) {
         device.shading_rates = take_records<VkPhysicalDeviceFragmentShadingRateKHR>(input);
         device.cooperative_matrices = take_records<VkCooperativeMatrixPropertiesNV>(input);
         device.video_formats = take_records<VkVideoFormatPropertiesKHR>(input);
+        device.compatible_present_modes = take_records<uint32_t>(input);
     }
 }
 

@@ -91,8 +91,8 @@ def further(dropped=0, instance=0, layers=(), devices=()):
 
 # The sizes of the records the further lists are given byte for byte, in their order: tools,
 # surface formats, present modes, present rectangles, time domains, shading rates, cooperative
-# matrices, video formats.
-FURTHER_RECORDS = [1048, 8, 4, 16, 4, 32, 48, 56]
+# matrices, video formats, compatible present modes.
+FURTHER_RECORDS = [1048, 8, 4, 16, 4, 32, 48, 56, 4]
 
 
 def further_device(extensions=0, result=SUCCESS, fill=bytes([TRUTH]), subsamplings=0, depths=0,
@@ -100,7 +100,7 @@ def further_device(extensions=0, result=SUCCESS, fill=bytes([TRUTH]), subsamplin
     out = bytes([extensions, result]) + fill + bytes([subsamplings, depths])
     out += struct.pack("<I", image_types) + capabilities.ljust(52, b"\0")[:52]
     out += grid.ljust(8, b"\0")[:8]
-    for size, records in zip(FURTHER_RECORDS, list(lists) + [[]] * 8):
+    for size, records in zip(FURTHER_RECORDS, list(lists) + [[]] * 9):
         out += bytes([len(records)]) + b"".join(r.ljust(size, b"\0")[:size] for r in records)
     return out
 
@@ -196,7 +196,7 @@ SEEDS = {
     "complete-further": run(OPT_COMPLETE | OPT_XML, [SAMPLE], INSTANCE) + complete(
         (1 << 22) | (3 << 12), layers=[(b"VK_LAYER_sample", b"A sample layer")],
         devices=[complete_device([(7, 1)])]) + further(
-        instance=0b111, layers=[[(b"VK_EXT_tooling_info", 1)]],
+        instance=0b1111, layers=[[(b"VK_EXT_tooling_info", 1)]],
         devices=[further_device(
             0x7F, subsamplings=1, depths=1, image_types=3,
             capabilities=struct.pack("<II", 2, 8), grid=struct.pack("<II", 4, 2),
@@ -205,7 +205,8 @@ SEEDS = {
                    [struct.pack("<iiII", 0, 0, 640, 480)], [struct.pack("<I", 0)],
                    [stype(1000226004, struct.pack("<III", 5, 2, 2))],
                    [stype(1000249001, struct.pack("<IIII", 16, 8, 16, 1))],
-                   [stype(1000023003, struct.pack("<I", 1000156003))]])]),
+                   [stype(1000023003, struct.pack("<I", 1000156003))],
+                   [struct.pack("<I", 2), struct.pack("<I", 3)]])]),
     # The same with every answer hostile: lying counts, values without names, every profile
     # accepted, every memory type, failing commands on the second device.
     "complete-further-hostile": run(OPT_COMPLETE | OPT_BARE, [SAMPLE, SAMPLE], INSTANCE) + complete(

@@ -97,7 +97,12 @@ TEST(FurtherReport, EveryAnswerHostileFailingAndMissing) {
           "\t\t\tVkSurfaceFormatKHR:\n\t\t\t\tformat: VK_FORMAT_B8G8R8A8_SRGB\n\t\t\t\tcolorSpace: "
           "VK_COLOR_SPACE_SRGB_NONLINEAR_KHR\n",
           "\n\t\tPresent modes: 2\n\t\t\tVK_PRESENT_MODE_FIFO_KHR\n\t\t\t"
-          "VK_PRESENT_MODE_MAILBOX_KHR\n\t\tPresent rectangles: 1\n\t\t\tVkRect2D:\n",
+          "VK_PRESENT_MODE_MAILBOX_KHR\n\t\tPresent mode VK_PRESENT_MODE_FIFO_KHR:\n\t\t\t"
+          "VkSurfacePresentScalingCapabilitiesEXT:\n\t\t\t\tsupportedPresentScaling: "
+          "VK_PRESENT_SCALING_ONE_TO_ONE_BIT_EXT\n",
+          "\n\t\t\tCompatible present modes: VK_PRESENT_MODE_FIFO_KHR, "
+          "VK_PRESENT_MODE_FIFO_RELAXED_KHR\n\t\tPresent mode VK_PRESENT_MODE_MAILBOX_KHR:\n",
+          "\n\t\tPresent rectangles: 1\n\t\t\tVkRect2D:\n",
           "\n\t\t\t\textent:\n\t\t\t\t\twidth: 640\n\t\t\t\t\theight: 480\n",
           "\n- Time domains: 2\n\tVK_TIME_DOMAIN_DEVICE_EXT\n\t"
           "VK_TIME_DOMAIN_CLOCK_MONOTONIC_RAW_EXT\n",
@@ -145,14 +150,15 @@ TEST(FurtherReport, EveryAnswerHostileFailingAndMissing) {
         {"hostile answers",
          hostile_answers,
          {"\n- Time domains: 2\n\tVK_TIME_DOMAIN_DEVICE_EXT\n\t999\n",
-          "\n\t\tPresent modes: 2\n\t\t\t12345\n",
+          "\n\t\tPresent modes: 2\n\t\t\t12345\n\t\t\tVK_PRESENT_MODE_MAILBOX_KHR\n\t\t"
+          "Present mode VK_PRESENT_MODE_MAILBOX_KHR:\n",
           // Only the sample counts Vulkan names are asked about.
           "\n- Multisample properties: 7\n\tVK_SAMPLE_COUNT_1_BIT:\n",
           "\n\tVK_SAMPLE_COUNT_64_BIT:\n\t\tVkMultisamplePropertiesEXT:\n",
           // No more profiles are kept than 64.
           "\n- Video profiles: 64 (of 64 tried)\n", "\n\tmemoryTypes[31]:\n\t\tVK_IMAGE_TILING"},
          {"<time_domain name=\"999\" />", "<present_mode name=\"12345\" />"},
-         {"[ERROR]", "memoryTypes[32]", "profile 64:"},
+         {"[ERROR]", "memoryTypes[32]", "profile 64:", "Present mode 12345"},
          1,
          8},
         {"failing commands",
@@ -241,6 +247,9 @@ TEST(FurtherReport, EveryAnswerHostileFailingAndMissing) {
     EXPECT_EQ(device["tools"][0]["VkPhysicalDeviceToolProperties"]["name"], "Sample Tool");
     EXPECT_EQ(device["surfaces"][0]["presentSupport"], nlohmann::json::array({true}));
     EXPECT_EQ(device["surfaces"][0]["presentModes"][1], "VK_PRESENT_MODE_MAILBOX_KHR");
+    EXPECT_EQ(device["surfaces"][0]["presentModeCapabilities"]["VK_PRESENT_MODE_FIFO_KHR"]
+                    ["compatiblePresentModes"][1],
+              "VK_PRESENT_MODE_FIFO_RELAXED_KHR");
     EXPECT_EQ(device["timeDomains"][1], "VK_TIME_DOMAIN_CLOCK_MONOTONIC_RAW_EXT");
     EXPECT_EQ(device["fragmentShadingRates"].size(), 2u);
     EXPECT_EQ(device["multisampleProperties"]["VK_SAMPLE_COUNT_8_BIT"]["VkMultisamplePropertiesEXT"]

@@ -76,6 +76,16 @@ struct SurfaceFormatFacts {
     StructureChain chain;  // the structures that extend VkSurfaceFormat2KHR, with Formats2
 };
 
+// What vkGetPhysicalDeviceSurfaceCapabilities2KHR tells of one present mode, given it
+// (VK_EXT_surface_maintenance1).
+struct PresentModeFacts {
+    uint32_t mode;
+    StructureChain chain;  // VkSurfacePresentScalingCapabilitiesEXT
+    // VkSurfacePresentModeCompatibilityEXT: the modes it can be switched to, as numbers.
+    std::vector<uint32_t> compatible;
+    const char* failure;
+};
+
 struct SurfaceFacts {
     const char* extension;  // the instance extension that made the surface
     // vkGetPhysicalDeviceSurfaceSupportKHR for each queue family.
@@ -93,6 +103,8 @@ struct SurfaceFacts {
     // VkPresentModeKHR values, kept as numbers: a driver may write any.
     std::vector<uint32_t> present_modes;
     const char* present_modes_failure = nullptr;
+    // With VK_EXT_surface_maintenance1: each present mode of those that Vulkan names.
+    std::vector<PresentModeFacts> present_mode_capabilities;
     // Where the device has vkGetPhysicalDevicePresentRectanglesKHR (VK_KHR_device_group, or
     // VK_KHR_swapchain on Vulkan 1.1).
     bool rectangles_available = false;

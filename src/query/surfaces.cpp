@@ -119,6 +119,71 @@ void query_present_modes(const DeviceFacts& facts, VkSurfaceKHR surface, Surface
     }
 }
 
+// The structure of the tables that says how a present mode scales, or null.
+const StructureInfo* scaling_structure() {
+    for (uint32_t i = 0; i < chained_structure_count; ++i) {
+        if (chained_structures[i]->stype ==
+            VK_STRUCTURE_TYPE_SURFACE_PRESENT_SCALING_CAPABILITIES_EXT) {
+            return chained_structures[i];
+        }
+    }
+    return nullptr;
+}
+
+// One present mode's capabilities: the scaling, and the compatible modes by the two calls (each
+// a whole capabilities query).
+void query_present_mode(const DeviceFacts& facts, VkSurfaceKHR surface, PresentModeFacts& out) {
+    const auto get2 = vulkan_commands.vkGetPhysicalDeviceSurfaceCapabilities2KHR;
+    const StructureInfo* scaling = scaling_structure();
+    lay_out_structures(out.chain, &scaling, scaling != nullptr ? 1 : 0);
+    VkSurfacePresentModeEXT mode{};
+    mode.sType = VK_STRUCTURE_TYPE_SURFACE_PRESENT_MODE_EXT;
+    mode.presentMode = static_cast<VkPresentModeKHR>(out.mode);
+    VkPhysicalDeviceSurfaceInfo2KHR info{};
+    info.sType = VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_SURFACE_INFO_2_KHR;
+    info.pNext = &mode;
+    info.surface = surface;
+    VkSurfacePresentModeCompatibilityEXT compatibility{};
+    compatibility.sType = VK_STRUCTURE_TYPE_SURFACE_PRESENT_MODE_COMPATIBILITY_EXT;
+    compatibility.pNext = link_chain(out.chain);
+    VkSurfaceCapabilities2KHR head{};
+    head.sType = VK_STRUCTURE_TYPE_SURFACE_CAPABILITIES_2_KHR;
+    head.pNext = &compatibility;
+    VkResult result = get2(facts.handle, &info, &head);
+    if (result == VK_SUCCESS && compatibility.presentModeCount > 0) {
+        const uint32_t room = list_room(compatibility.presentModeCount);
+        out.compatible.assign(room, 0);
+        compatibility.presentModeCount = room;
+        compatibility.pPresentModes = reinterpret_cast<VkPresentModeKHR*>(out.compatible.data());
+        result = get2(facts.handle, &info, &head);
+        out.compatible.resize(compatibility.presentModeCount < room ? compatibility.presentModeCount
+                                                                    : room);
+    }
+    unlink_chain(out.chain);
+    if (result != VK_SUCCESS) {
+        out.failure = "unable to read the present mode's capabilities";
+        out.chain = StructureChain{};
+        out.compatible.clear();
+    }
+}
+
+void query_present_mode_capabilities(const InstanceFacts& instance, const DeviceFacts& facts,
+                                     VkSurfaceKHR surface, SurfaceFacts& out) {
+    if (vulkan_commands.vkGetPhysicalDeviceSurfaceCapabilities2KHR == nullptr ||
+        !instance_enabled(instance.setup, VK_EXT_SURFACE_MAINTENANCE_1_EXTENSION_NAME)) {
+        return;
+    }
+    for (const uint32_t mode : out.present_modes) {
+        // Only a mode Vulkan names may be given back to the driver.
+        if (value_name(present_mode_names, mode) == nullptr) {
+            continue;
+        }
+        PresentModeFacts present{mode, {}, {}, nullptr};
+        query_present_mode(facts, surface, present);
+        out.present_mode_capabilities.push_back(std::move(present));
+    }
+}
+
 void query_rectangles(const DeviceFacts& facts, VkSurfaceKHR surface, SurfaceFacts& out) {
     const auto get = vulkan_commands.vkGetPhysicalDevicePresentRectanglesKHR;
     const bool swapchain = facts.api_version >= VK_API_VERSION_1_1 &&
@@ -153,6 +218,7 @@ void query_surfaces(const InstanceFacts& instance, DeviceFacts& facts) {
         query_capabilities(facts, offer, made.surface, surface);
         query_formats(facts, offer, made.surface, surface);
         query_present_modes(facts, made.surface, surface);
+        query_present_mode_capabilities(instance, facts, made.surface, surface);
         query_rectangles(facts, made.surface, surface);
         facts.surfaces.push_back(std::move(surface));
     }

@@ -535,6 +535,29 @@ void write_surface(Output& out, const SurfaceFacts& surface) {
     report_failure(out, surface.present_modes_failure);
     close_surface_part(out, "present_modes");
 
+    for (const PresentModeFacts& mode : surface.present_mode_capabilities) {
+        text(out, "\n\t\tPresent mode ");
+        put_value_name(out.text, present_mode_names, mode.mode);
+        text(out, ":");
+        xml(out, "\n\t\t\t\t\t\t<present_mode_capabilities name=\"");
+        put_value_name(out.xml, present_mode_names, mode.mode);
+        xml(out, "\">");
+        set_depths(out, 3, 7);
+        write_chain(out, mode.chain);
+        if (mode.failure == nullptr) {
+            text(out, "\n\t\t\tCompatible present modes:");
+        }
+        for (size_t i = 0; i < mode.compatible.size(); ++i) {
+            put_name(out.text, i == 0 ? " " : ", ");
+            put_value_name(out.text, present_mode_names, mode.compatible[i]);
+            xml(out, "\n\t\t\t\t\t\t\t<compatible_present_mode name=\"");
+            put_value_name(out.xml, present_mode_names, mode.compatible[i]);
+            xml(out, "\" />");
+        }
+        report_failure(out, mode.failure);
+        xml(out, "\n\t\t\t\t\t\t</present_mode_capabilities>");
+    }
+
     if (surface.rectangles_available) {
         open_surface_part(out, "Present rectangles", "present_rectangles",
                           surface.rectangles.size());

@@ -642,6 +642,23 @@ void write_surface(Json& json, const SurfaceFacts& surface, DeviceNotes& notes) 
         put_value_name(json, present_mode_names, mode);
     }
     close(json, ']');
+    key(json, "presentModeCapabilities");
+    open(json, '{');
+    for (const PresentModeFacts& mode : surface.present_mode_capabilities) {
+        value_key(json, present_mode_names, mode.mode);
+        open(json, '{');
+        write_chain(json, mode.chain, notes.omitted);
+        key(json, "compatiblePresentModes");
+        open(json, '[');
+        for (const uint32_t compatible : mode.compatible) {
+            item(json);
+            put_value_name(json, present_mode_names, compatible);
+        }
+        close(json, ']');
+        close(json, '}');
+        note_failure(notes, mode.failure);
+    }
+    close(json, '}');
     if (surface.rectangles_available) {
         structure_list(json, "presentRectangles", rect_2d_info, surface.rectangles, notes);
     }

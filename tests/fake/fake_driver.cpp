@@ -168,6 +168,7 @@ FakeDevice hostile_device(bool invalid_utf8) {
 void add_further_answers() {
     fake.instance_extensions.push_back(extension("VK_KHR_get_surface_capabilities2", 1));
     fake.instance_extensions.push_back(extension("VK_KHR_surface_protected_capabilities", 1));
+    fake.instance_extensions.push_back(extension("VK_EXT_surface_maintenance1", 1));
     fake.instance_extensions.push_back(extension("VK_EXT_headless_surface", 1));
     VkLayerProperties layer{};
     strcpy(layer.layerName, "VK_LAYER_BRISOL_sample");
@@ -205,6 +206,7 @@ void add_further_answers() {
         {VK_FORMAT_R16G16B16A16_SFLOAT, VK_COLOR_SPACE_EXTENDED_SRGB_LINEAR_EXT}};
     device.present_modes = {VK_PRESENT_MODE_FIFO_KHR, VK_PRESENT_MODE_MAILBOX_KHR};
     device.present_rectangles = {{{0, 0}, {640, 480}}};
+    device.compatible_present_modes = {VK_PRESENT_MODE_FIFO_KHR, VK_PRESENT_MODE_FIFO_RELAXED_KHR};
     device.time_domains = {VK_TIME_DOMAIN_DEVICE_EXT, VK_TIME_DOMAIN_CLOCK_MONOTONIC_RAW_EXT};
     VkPhysicalDeviceFragmentShadingRateKHR rate{};
     rate.sType = VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_FRAGMENT_SHADING_RATE_KHR;
@@ -246,6 +248,11 @@ void add_further_answers() {
     h264.maxLevelIdc = STD_VIDEO_H264_LEVEL_IDC_5_1;
     h264.fieldOffsetGranularity = {0, 2};
     device.chain.push_back(chain_structure(h264));
+    VkSurfacePresentScalingCapabilitiesEXT scaling{};
+    scaling.sType = VK_STRUCTURE_TYPE_SURFACE_PRESENT_SCALING_CAPABILITIES_EXT;
+    scaling.supportedPresentScaling = VK_PRESENT_SCALING_ONE_TO_ONE_BIT_EXT;
+    scaling.maxScaledImageExtent = {4096, 4096};
+    device.chain.push_back(chain_structure(scaling));
     VkVideoFormatPropertiesKHR format{};
     format.sType = VK_STRUCTURE_TYPE_VIDEO_FORMAT_PROPERTIES_KHR;
     format.format = VK_FORMAT_G8_B8R8_2PLANE_420_UNORM;
@@ -544,10 +551,20 @@ get_surface_capabilities2(VkPhysicalDevice handle, const VkPhysicalDeviceSurface
                           VkSurfaceCapabilities2KHR* capabilities) {
     const VkResult result =
         get_surface_capabilities(handle, info->surface, &capabilities->surfaceCapabilities);
-    if (result == VK_SUCCESS) {
-        fill_chain(*device_of(handle), capabilities->pNext);
+    if (result != VK_SUCCESS) {
+        return result;
     }
-    return result;
+    const FakeDevice& device = *device_of(handle);
+    fill_chain(device, capabilities->pNext);
+    for (auto* out = static_cast<VkBaseOutStructure*>(capabilities->pNext); out != nullptr;
+         out = out->pNext) {
+        if (out->sType == VK_STRUCTURE_TYPE_SURFACE_PRESENT_MODE_COMPATIBILITY_EXT) {
+            auto* compatibility = reinterpret_cast<VkSurfacePresentModeCompatibilityEXT*>(out);
+            further_list(device, device.compatible_present_modes, &compatibility->presentModeCount,
+                         reinterpret_cast<uint32_t*>(compatibility->pPresentModes));
+        }
+    }
+    return VK_SUCCESS;
 }
 
 VKAPI_ATTR VkResult VKAPI_CALL get_surface_formats(VkPhysicalDevice handle, VkSurfaceKHR,

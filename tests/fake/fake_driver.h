@@ -35,6 +35,8 @@ struct FakeDevice {
     std::vector<VkSurfaceFormatKHR> surface_formats;
     std::vector<uint32_t> present_modes;  // as numbers: any value a driver may write
     std::vector<VkRect2D> present_rectangles;
+    // What each present mode is compatible with (VK_EXT_surface_maintenance1), as numbers.
+    std::vector<uint32_t> compatible_present_modes;
     std::vector<uint32_t> time_domains;
     std::vector<VkPhysicalDeviceFragmentShadingRateKHR> shading_rates;
     std::vector<VkCooperativeMatrixPropertiesNV> cooperative_matrices;
