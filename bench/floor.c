@@ -11,7 +11,7 @@ int main(void) {
     if (!floor_open_loader(&loader)) {
         return 1;
     }
-    const VkInstance instance = floor_create_instance(&loader, VK_MAKE_VERSION(1, 0, 0), 0);
+    const VkInstance instance = floor_create_instance(&loader, VK_MAKE_VERSION(1, 0, 0), NULL, 0);
     const int queried = make_report_queries(&loader.calls, instance, NULL);
     floor_close_loader(&loader, instance);
     return queried ? 0 : 1;

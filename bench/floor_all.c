@@ -16,5 +16,6 @@ int main(void) {
     const struct FloorAppendix appendix = floor_complete_appendix(&instance);
     const int queried = make_report_queries(&loader.calls, instance.instance, &appendix);
     floor_close_loader(&loader, instance.instance);
+    floor_complete_release();
     return queried && floor_complete_commands_missing() == 0 ? 0 : 1;
 }

@@ -63,7 +63,7 @@ int floor_instance_extension_listed(const struct FloorLoader* loader, const char
 }
 
 VkInstance floor_create_instance(const struct FloorLoader* loader, uint32_t api_version,
-                                 int properties2) {
+                                 const char* const* extensions, uint32_t extension_count) {
     if (loader->vkCreateInstance == NULL) {
         return VK_NULL_HANDLE;
     }
@@ -79,20 +79,19 @@ VkInstance floor_create_instance(const struct FloorLoader* loader, uint32_t api_
         .sType = VK_STRUCTURE_TYPE_INSTANCE_CREATE_INFO,
         .pApplicationInfo = &application,
     };
-    const char* extensions[2] = {NULL, NULL};
+    const char* enabled[FLOOR_MOST_ENABLED_EXTENSIONS + 1];
     /* Where Brisol enumerates portability drivers (macOS), the floor probes and asks as it does. */
     if (BRISOL_ENUMERATE_PORTABILITY &&
         floor_instance_extension_listed(loader, VK_KHR_PORTABILITY_ENUMERATION_EXTENSION_NAME)) {
         create_info.flags = VK_INSTANCE_CREATE_ENUMERATE_PORTABILITY_BIT_KHR;
-        extensions[create_info.enabledExtensionCount++] =
+        enabled[create_info.enabledExtensionCount++] =
             VK_KHR_PORTABILITY_ENUMERATION_EXTENSION_NAME;
     }
-    if (properties2) {
-        extensions[create_info.enabledExtensionCount++] =
-            VK_KHR_GET_PHYSICAL_DEVICE_PROPERTIES_2_EXTENSION_NAME;
+    for (uint32_t i = 0; i < extension_count && i < FLOOR_MOST_ENABLED_EXTENSIONS; ++i) {
+        enabled[create_info.enabledExtensionCount++] = extensions[i];
     }
     if (create_info.enabledExtensionCount > 0) {
-        create_info.ppEnabledExtensionNames = extensions;
+        create_info.ppEnabledExtensionNames = enabled;
     }
     VkInstance instance = VK_NULL_HANDLE;
     if (loader->vkCreateInstance(&create_info, NULL, &instance) != VK_SUCCESS) {

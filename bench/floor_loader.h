@@ -19,11 +19,14 @@ struct FloorLoader {
 /* Opens the loader and looks up the eight names. Returns 0 when the library cannot be opened. */
 int floor_open_loader(struct FloorLoader* loader);
 
-/* Creates the instance as Brisol does for this version, enabling
-   VK_KHR_get_physical_device_properties2 when properties2 is not 0. Returns VK_NULL_HANDLE when
-   vkCreateInstance is missing or fails. */
+/* The most instance extensions the floors enable besides portability enumeration. */
+#define FLOOR_MOST_ENABLED_EXTENSIONS 15u
+
+/* Creates the instance as Brisol does for this version, enabling the extensions given (and, where
+   Brisol does, portability enumeration first). Returns VK_NULL_HANDLE when vkCreateInstance is
+   missing or fails. */
 VkInstance floor_create_instance(const struct FloorLoader* loader, uint32_t api_version,
-                                 int properties2);
+                                 const char* const* extensions, uint32_t extension_count);
 
 /* Whether the loader lists the instance extension, read as Brisol reads it (the two calls, room
    for every record, zeroed). 0 when the list cannot be read. */

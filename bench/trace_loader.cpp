@@ -95,19 +95,28 @@ std::string first_stype(const Record* records, uint32_t room) {
 }
 
 // The wrapped commands: the real one, under whichever name it was bound.
-#define TRACED_COMMANDS(X)                       \
-    X(vkEnumerateInstanceVersion)                \
-    X(vkEnumerateInstanceLayerProperties)        \
-    X(vkEnumeratePhysicalDeviceGroups)           \
-    X(vkGetPhysicalDeviceProperties2)            \
-    X(vkGetPhysicalDeviceFeatures)               \
-    X(vkGetPhysicalDeviceFeatures2)              \
-    X(vkGetPhysicalDeviceQueueFamilyProperties)  \
-    X(vkGetPhysicalDeviceQueueFamilyProperties2) \
-    X(vkGetPhysicalDeviceMemoryProperties2)      \
-    X(vkGetPhysicalDeviceFormatProperties)       \
-    X(vkGetPhysicalDeviceFormatProperties2)      \
-    X(vkGetPhysicalDeviceToolProperties)
+#define TRACED_COMMANDS(X)                              \
+    X(vkEnumerateInstanceVersion)                       \
+    X(vkEnumerateInstanceLayerProperties)               \
+    X(vkEnumeratePhysicalDeviceGroups)                  \
+    X(vkGetPhysicalDeviceProperties2)                   \
+    X(vkGetPhysicalDeviceFeatures)                      \
+    X(vkGetPhysicalDeviceFeatures2)                     \
+    X(vkGetPhysicalDeviceQueueFamilyProperties)         \
+    X(vkGetPhysicalDeviceQueueFamilyProperties2)        \
+    X(vkGetPhysicalDeviceMemoryProperties2)             \
+    X(vkGetPhysicalDeviceFormatProperties)              \
+    X(vkGetPhysicalDeviceFormatProperties2)             \
+    X(vkGetPhysicalDeviceToolProperties)                \
+    X(vkGetPhysicalDeviceCalibrateableTimeDomainsEXT)   \
+    X(vkGetPhysicalDeviceFragmentShadingRatesKHR)       \
+    X(vkGetPhysicalDeviceCooperativeMatrixPropertiesNV) \
+    X(vkGetPhysicalDeviceImageFormatProperties)         \
+    X(vkCreateDevice)                                   \
+    X(vkDestroyDevice)                                  \
+    X(vkCreateImage)                                    \
+    X(vkDestroyImage)                                   \
+    X(vkGetImageMemoryRequirements)
 
 struct RealCommands {
 #define TRACED_MEMBER(name) PFN_##name name;
@@ -207,6 +216,97 @@ VKAPI_ATTR VkResult VKAPI_CALL trace_tools(VkPhysicalDevice device, uint32_t* co
     return result;
 }
 
+VKAPI_ATTR VkResult VKAPI_CALL trace_time_domains(VkPhysicalDevice device, uint32_t* count,
+                                                  VkTimeDomainEXT* domains) {
+    const uint32_t room = *count;
+    const VkResult result =
+        commands.vkGetPhysicalDeviceCalibrateableTimeDomainsEXT(device, count, domains);
+    note("vkGetPhysicalDeviceCalibrateableTimeDomainsEXT " + handle(device) +
+         list(&room, domains, *count, result));
+    return result;
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL trace_shading_rates(VkPhysicalDevice device, uint32_t* count,
+                                                   VkPhysicalDeviceFragmentShadingRateKHR* rates) {
+    const uint32_t room = *count;
+    const std::string first = first_stype(rates, room);
+    const VkResult result =
+        commands.vkGetPhysicalDeviceFragmentShadingRatesKHR(device, count, rates);
+    note("vkGetPhysicalDeviceFragmentShadingRatesKHR " + handle(device) + first +
+         list(&room, rates, *count, result));
+    return result;
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL trace_cooperative_matrices(VkPhysicalDevice device, uint32_t* count,
+                                                          VkCooperativeMatrixPropertiesNV* all) {
+    const uint32_t room = *count;
+    const std::string first = first_stype(all, room);
+    const VkResult result =
+        commands.vkGetPhysicalDeviceCooperativeMatrixPropertiesNV(device, count, all);
+    note("vkGetPhysicalDeviceCooperativeMatrixPropertiesNV " + handle(device) + first +
+         list(&room, all, *count, result));
+    return result;
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL trace_image_format(VkPhysicalDevice device, VkFormat format,
+                                                  VkImageType type, VkImageTiling tiling,
+                                                  VkImageUsageFlags usage, VkImageCreateFlags flags,
+                                                  VkImageFormatProperties* properties) {
+    const VkResult result = commands.vkGetPhysicalDeviceImageFormatProperties(
+        device, format, type, tiling, usage, flags, properties);
+    note("vkGetPhysicalDeviceImageFormatProperties " + handle(device) + " " +
+         number(static_cast<uint32_t>(format)) + " " + number(static_cast<uint32_t>(type)) + " " +
+         number(static_cast<uint32_t>(tiling)) + " " + number(usage) + " " + number(flags) +
+         " -> " + number(static_cast<uint32_t>(result)));
+    return result;
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL trace_create_device(VkPhysicalDevice physical,
+                                                   const VkDeviceCreateInfo* info,
+                                                   const VkAllocationCallbacks* allocator,
+                                                   VkDevice* device) {
+    std::string queues;
+    for (uint32_t i = 0; i < info->queueCreateInfoCount; ++i) {
+        const VkDeviceQueueCreateInfo& queue = info->pQueueCreateInfos[i];
+        queues += " queue=" + number(queue.queueFamilyIndex) + "x" + number(queue.queueCount);
+    }
+    const VkResult result = commands.vkCreateDevice(physical, info, allocator, device);
+    note("vkCreateDevice " + handle(physical) + queues +
+         " extensions=" + number(info->enabledExtensionCount) +
+         " features=" + (info->pEnabledFeatures != nullptr ? "given" : "none") + " " +
+         chain(info->pNext) + " -> " + number(static_cast<uint32_t>(result)));
+    return result;
+}
+
+VKAPI_ATTR void VKAPI_CALL trace_destroy_device(VkDevice device,
+                                                const VkAllocationCallbacks* allocator) {
+    note("vkDestroyDevice");
+    commands.vkDestroyDevice(device, allocator);
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL trace_create_image(VkDevice device, const VkImageCreateInfo* info,
+                                                  const VkAllocationCallbacks* allocator,
+                                                  VkImage* image) {
+    const VkResult result = commands.vkCreateImage(device, info, allocator, image);
+    note("vkCreateImage format=" + number(static_cast<uint32_t>(info->format)) +
+         " tiling=" + number(static_cast<uint32_t>(info->tiling)) +
+         " usage=" + number(info->usage) + " " + number(info->extent.width) + "x" +
+         number(info->extent.height) + " -> " + number(static_cast<uint32_t>(result)));
+    return result;
+}
+
+VKAPI_ATTR void VKAPI_CALL trace_destroy_image(VkDevice device, VkImage image,
+                                               const VkAllocationCallbacks* allocator) {
+    note("vkDestroyImage");
+    commands.vkDestroyImage(device, image, allocator);
+}
+
+VKAPI_ATTR void VKAPI_CALL trace_image_requirements(VkDevice device, VkImage image,
+                                                    VkMemoryRequirements* requirements) {
+    commands.vkGetImageMemoryRequirements(device, image, requirements);
+    note("vkGetImageMemoryRequirements -> " + number(requirements->memoryTypeBits));
+}
+
 struct Wrapper {
     const char* name;
     PFN_vkVoidFunction* real;  // where the real command is kept
@@ -259,6 +359,20 @@ const std::vector<Wrapper>& wrappers() {
              trace_tools),
         wrap("vkGetPhysicalDeviceToolPropertiesEXT", commands.vkGetPhysicalDeviceToolProperties,
              trace_tools),
+        wrap("vkGetPhysicalDeviceCalibrateableTimeDomainsEXT",
+             commands.vkGetPhysicalDeviceCalibrateableTimeDomainsEXT, trace_time_domains),
+        wrap("vkGetPhysicalDeviceFragmentShadingRatesKHR",
+             commands.vkGetPhysicalDeviceFragmentShadingRatesKHR, trace_shading_rates),
+        wrap("vkGetPhysicalDeviceCooperativeMatrixPropertiesNV",
+             commands.vkGetPhysicalDeviceCooperativeMatrixPropertiesNV, trace_cooperative_matrices),
+        wrap("vkGetPhysicalDeviceImageFormatProperties",
+             commands.vkGetPhysicalDeviceImageFormatProperties, trace_image_format),
+        wrap("vkCreateDevice", commands.vkCreateDevice, trace_create_device),
+        wrap("vkDestroyDevice", commands.vkDestroyDevice, trace_destroy_device),
+        wrap("vkCreateImage", commands.vkCreateImage, trace_create_image),
+        wrap("vkDestroyImage", commands.vkDestroyImage, trace_destroy_image),
+        wrap("vkGetImageMemoryRequirements", commands.vkGetImageMemoryRequirements,
+             trace_image_requirements),
     };
     return all;
 }

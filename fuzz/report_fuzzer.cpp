@@ -30,9 +30,26 @@
 //                    the fill call, then up to 4 chained structures: a byte (0 ends the list)
 //                    choosing one of the chained structures of the tables, and its bytes after
 //                    sType and pNext
+// and then, for the further parts of "-all":
+//   further          3 more bytes of the mask of commands to drop (bits 16 to 39), a byte of
+//                    instance extensions to add (bit 0 VK_EXT_headless_surface, bit 1
+//                    VK_KHR_get_surface_capabilities2, bit 2 VK_KHR_surface_protected_capabilities,
+//                    bit 3 VK_EXT_surface_maintenance1)
+//                    and, per layer, its device extensions (extensions)
+//   per device       a byte of device extensions to add (bit 0 VK_EXT_calibrated_timestamps, 1
+//                    VK_KHR_fragment_shading_rate, 2 VK_EXT_sample_locations, 3
+//                    VK_NV_cooperative_matrix, 4 the H.264 decode extensions, 5 VK_KHR_swapchain,
+//                    6 VK_EXT_tooling_info), the further commands' result and fill call's count,
+//                    the video profiles' subsamplings and bit depths (a byte each), the memory
+//                    types of images (32 bits), VkSurfaceCapabilitiesKHR and the sample location
+//                    grid byte for byte, then the tools, surface formats, present modes, present
+//                    rectangles, time domains, shading rates, cooperative matrices, video
+//                    formats and compatible present modes: each a byte count (modulo 8) and its
+//                    records byte for byte
 // A result is a byte: an index into known_results, 0xFF for the next four bytes taken as any
 // 32-bit code, anything else VK_SUCCESS. A count is a byte: 0 for the truth, 0xFD for 2^32 - 1,
 // 0xFE for 2^31, 0xFF for the next four bytes, anything else that value less one, modulo 32.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -172,7 +189,7 @@ std::vector<VkExtensionProperties> take_extensions(Input& input) {
 // The commands the complete report asks vkGetInstanceProcAddr for, one bit each: the loader's
 // version query, then the commands of the table in their order.
 const char* const complete_commands[] = {"vkEnumerateInstanceVersion",
-#define BRISOL_COMMAND_NAME(name, version, extension_name) #name,
+#define BRISOL_COMMAND_NAME(name, version, extension_name, instance_extension) #name,
                                          BRISOL_VULKAN_COMMANDS(BRISOL_COMMAND_NAME)
 #undef BRISOL_COMMAND_NAME
 };
@@ -195,10 +212,78 @@ void take_chain(Input& input, FakeDevice& device) {
     }
 }
 
+// A byte count (modulo 8) of records, each byte for byte (sType included, as a driver writes it).
+template <typename T>
+std::vector<T> take_records(Input& input) {
+    std::vector<T> records(take_byte(input) % 8);
+    for (T& record : records) {
+        take_record(input, record);
+    }
+    return records;
+}
+
+void add_extensions(std::vector<VkExtensionProperties>& list, uint8_t chosen,
+                    const std::vector<std::vector<const char*>>& names) {
+    for (size_t bit = 0; bit < names.size(); ++bit) {
+        if ((chosen & (1u << bit)) != 0) {
+            for (const char* name : names[bit]) {
+                list.push_back(extension(name, 1));
+            }
+        }
+    }
+}
+
+void take_further_answers(Input& input, FakeDriver& driver) {
+    for (unsigned bit = 16; bit < 40; bit += 8) {
+        const uint8_t dropped = take_byte(input);
+        for (unsigned i = 0; i < 8; ++i) {
+            if ((dropped & (1u << i)) != 0 &&
+                bit + i < sizeof complete_commands / sizeof complete_commands[0]) {
+                driver.missing_commands.emplace_back(complete_commands[bit + i]);
+            }
+        }
+    }
+    add_extensions(driver.instance_extensions, take_byte(input),
+                   {{"VK_EXT_headless_surface"},
+                    {"VK_KHR_get_surface_capabilities2"},
+                    {"VK_KHR_surface_protected_capabilities"},
+                    {"VK_EXT_surface_maintenance1"}});
+    for (size_t i = 0; i < driver.layers.size(); ++i) {
+        driver.layer_device_extensions.push_back(take_extensions(input));
+    }
+    for (FakeDevice& device : driver.devices) {
+        add_extensions(
+            device.extensions, take_byte(input),
+            {{"VK_EXT_calibrated_timestamps"},
+             {"VK_KHR_fragment_shading_rate"},
+             {"VK_EXT_sample_locations"},
+             {"VK_NV_cooperative_matrix"},
+             {"VK_KHR_video_queue", "VK_KHR_video_decode_queue", "VK_KHR_video_decode_h264"},
+             {"VK_KHR_swapchain"},
+             {"VK_EXT_tooling_info"}});
+        device.further_result = take_result(input);
+        device.further_fill_count = take_count(input);
+        device.video_subsamplings = take_byte(input);
+        device.video_depths = take_byte(input);
+        device.image_memory_types = take_u32(input);
+        take_record(input, device.surface_capabilities);
+        take_record(input, device.sample_location_grid);
+        device.tools = take_records<VkPhysicalDeviceToolProperties>(input);
+        device.surface_formats = take_records<VkSurfaceFormatKHR>(input);
+        device.present_modes = take_records<uint32_t>(input);
+        device.present_rectangles = take_records<VkRect2D>(input);
+        device.time_domains = take_records<uint32_t>(input);
+        device.shading_rates = take_records<VkPhysicalDeviceFragmentShadingRateKHR>(input);
+        device.cooperative_matrices = take_records<VkCooperativeMatrixPropertiesNV>(input);
+        device.video_formats = take_records<VkVideoFormatPropertiesKHR>(input);
+        device.compatible_present_modes = take_records<uint32_t>(input);
+    }
+}
+
 void take_complete_answers(Input& input, FakeDriver& driver) {
     driver.instance_version = take_u32(input);
     const uint32_t dropped = take_byte(input) | static_cast<uint32_t>(take_byte(input)) << 8;
-    for (unsigned bit = 0; bit < sizeof complete_commands / sizeof complete_commands[0]; ++bit) {
+    for (unsigned bit = 0; bit < 16; ++bit) {
         if ((dropped & (1u << bit)) != 0) {
             driver.missing_commands.emplace_back(complete_commands[bit]);
         }
@@ -219,6 +304,7 @@ void take_complete_answers(Input& input, FakeDriver& driver) {
         device.queue_family_fill_count = take_count(input);
         take_chain(input, device);
     }
+    take_further_answers(input, driver);
 }
 
 struct RunScript {
@@ -334,6 +420,15 @@ void check_driver_use(const std::string& report) {
     const bool destroyable = vulkan.vkDestroyInstance != nullptr;
     if (fake.instances_destroyed != (destroyable ? fake.instances_created : 0)) {
         fail("the instance was not destroyed exactly once", report);
+    }
+    // What the further parts make is destroyed once it has told what it can.
+    const bool surfaces_destroyable =
+        std::find(fake.missing_commands.begin(), fake.missing_commands.end(),
+                  "vkDestroySurfaceKHR") == fake.missing_commands.end();
+    if (fake.surfaces_destroyed != (surfaces_destroyable ? fake.surfaces_made : 0) ||
+        fake.logical_devices_destroyed != fake.logical_devices_made ||
+        fake.images_destroyed != fake.images_made) {
+        fail("a surface, logical device or image was not destroyed", report);
     }
 }
 

@@ -81,6 +81,35 @@ def complete_device(families, fill=bytes([TRUTH]), chain=b"\0"):
     return out + fill + chain
 
 
+def further(dropped=0, instance=0, layers=(), devices=()):
+    """The further answers of "-all", after every device's (see further_device): the commands
+    to drop beyond the first 16, the instance extensions to add, each layer's device
+    extensions."""
+    out = struct.pack("<I", dropped)[:3] + bytes([instance])
+    return out + b"".join(extensions(list(items)) for items in layers) + b"".join(devices)
+
+
+# The sizes of the records the further lists are given byte for byte, in their order: tools,
+# surface formats, present modes, present rectangles, time domains, shading rates, cooperative
+# matrices, video formats, compatible present modes.
+FURTHER_RECORDS = [1048, 8, 4, 16, 4, 32, 48, 56, 4]
+
+
+def further_device(extensions=0, result=SUCCESS, fill=bytes([TRUTH]), subsamplings=0, depths=0,
+                   image_types=0, capabilities=b"", grid=b"", lists=()):
+    out = bytes([extensions, result]) + fill + bytes([subsamplings, depths])
+    out += struct.pack("<I", image_types) + capabilities.ljust(52, b"\0")[:52]
+    out += grid.ljust(8, b"\0")[:8]
+    for size, records in zip(FURTHER_RECORDS, list(lists) + [[]] * 9):
+        out += bytes([len(records)]) + b"".join(r.ljust(size, b"\0")[:size] for r in records)
+    return out
+
+
+def stype(value, rest=b""):
+    """A record that begins with its sType (and a null pNext)."""
+    return struct.pack("<I4xQ", value, 0) + rest
+
+
 random.seed(2026)
 SEEDS = {
     "sample-text": run(0, [SAMPLE], INSTANCE),
@@ -162,6 +191,34 @@ SEEDS = {
         devices=[complete_device([(1, 1)], chain=bytes(random.randrange(256) for _ in range(600))
                                  + b"\0")]),
     "metrics-loader-missing": run(OPT_NO_LOADER | OPT_FLEET | OPT_JSON, [SAMPLE], INSTANCE),
+    # Every further part: a headless surface, a layer's device extensions, the tools through
+    # VK_EXT_tooling_info, each list, video profiles and what the memory types hold.
+    "complete-further": run(OPT_COMPLETE | OPT_XML, [SAMPLE], INSTANCE) + complete(
+        (1 << 22) | (3 << 12), layers=[(b"VK_LAYER_sample", b"A sample layer")],
+        devices=[complete_device([(7, 1)])]) + further(
+        instance=0b1111, layers=[[(b"VK_EXT_tooling_info", 1)]],
+        devices=[further_device(
+            0x7F, subsamplings=1, depths=1, image_types=3,
+            capabilities=struct.pack("<II", 2, 8), grid=struct.pack("<II", 4, 2),
+            lists=[[stype(1000245000, b"Tool")], [struct.pack("<II", 50, 0)],
+                   [struct.pack("<I", 2), struct.pack("<I", 1)],
+                   [struct.pack("<iiII", 0, 0, 640, 480)], [struct.pack("<I", 0)],
+                   [stype(1000226004, struct.pack("<III", 5, 2, 2))],
+                   [stype(1000249001, struct.pack("<IIII", 16, 8, 16, 1))],
+                   [stype(1000023003, struct.pack("<I", 1000156003))],
+                   [struct.pack("<I", 2), struct.pack("<I", 3)]])]),
+    # The same with every answer hostile: lying counts, values without names, every profile
+    # accepted, every memory type, failing commands on the second device.
+    "complete-further-hostile": run(OPT_COMPLETE | OPT_BARE, [SAMPLE, SAMPLE], INSTANCE) + complete(
+        (1 << 22) | (3 << 12), layers=[(b"L" * 256, b"<&>")],
+        devices=[complete_device([(7, 1)]), complete_device([(7, 1)])]) + further(
+        dropped=0b1000000000000000000001, instance=0b011,
+        layers=[[(b"VK_EXT_tooling_info", 1), (b"<&>" * 80, 0xFFFFFFFF)]],
+        devices=[further_device(0xFF, fill=bytes([ALL_ONES]), subsamplings=0xFF, depths=0xFF,
+                                image_types=0xFFFFFFFF, capabilities=b"\xff" * 52,
+                                lists=[[b"\xff" * 1048] * 7, [b"\xff" * 8] * 7,
+                                       [b"\xff" * 4] * 7, [b"\xff" * 16], [b"\xff" * 4] * 7]),
+                 further_device(0xFF, result=ERROR_INITIALIZATION_FAILED)]),
     "unwritten-handles": run(OPT_ALL | OPT_XML, [SAMPLE], INSTANCE,
                              device_listing=listing(query=count(3), fill=count(3))),
 }

@@ -17,5 +17,7 @@ ensure_packages() {
 }
 
 # What building the program needs (Python runs the table generator, nlohmann/json reads profile
-# documents), and the real loader and CPU driver it reports on.
-build_packages=(g++ cmake make python3 libvulkan-dev nlohmann-json3-dev libvulkan1 mesa-vulkan-drivers)
+# documents, the window systems' headers declare what is looked up in their libraries at run
+# time), and the real loader and CPU driver it reports on.
+build_packages=(g++ cmake make python3 libvulkan-dev nlohmann-json3-dev libxcb1-dev libx11-dev
+    libwayland-dev libvulkan1 mesa-vulkan-drivers)

@@ -29,6 +29,8 @@ void release_arranged_fake(ModuleHandle) {}
 const VulkanLoader arranged_loader = {bind_arranged_fake, release_arranged_fake};
 
 const char* const properties2 = "VK_KHR_get_physical_device_properties2";
+// The fake lists VK_KHR_surface, which the complete report's instance enables.
+const char* const surface = "VK_KHR_surface";
 
 void old_loader_with_properties2() {
     fake.missing_commands = {"vkEnumerateInstanceVersion"};
@@ -43,7 +45,7 @@ void old_loader_without_properties2() {
 void every_further_command_missing() {
     fake.devices[0].properties.apiVersion = VK_API_VERSION_1_3;
     fake.missing_commands = {
-#define BRISOL_COMMAND_NAME(name, version, extension_name) #name,
+#define BRISOL_COMMAND_NAME(name, version, extension_name, instance_extension) #name,
         BRISOL_VULKAN_COMMANDS(BRISOL_COMMAND_NAME)
 #undef BRISOL_COMMAND_NAME
     };
@@ -125,7 +127,7 @@ TEST(CompleteReport, OldLoadersMissingCommandsAndHostileAnswers) {
         {"a 1.0 loader that lists properties2",
          old_loader_with_properties2,
          VK_API_VERSION_1_0,
-         {properties2},
+         {properties2, surface},
          {"\nLoader instance version: 1.0.0\nInstance API version: 1.0.0 (with " +
               std::string(properties2) + ")",
           "\n- Driver version: 388.13.0.0 (raw: 1627602944)",
@@ -137,7 +139,7 @@ TEST(CompleteReport, OldLoadersMissingCommandsAndHostileAnswers) {
         {"a 1.0 loader without properties2",
          old_loader_without_properties2,
          VK_API_VERSION_1_0,
-         {},
+         {surface},
          {"\n [ERROR] vkGetPhysicalDeviceProperties2 is missing",
           "\n [ERROR] vkGetPhysicalDeviceFeatures2 is missing",
           "\n [ERROR] vkEnumeratePhysicalDeviceGroups is missing",
@@ -149,7 +151,7 @@ TEST(CompleteReport, OldLoadersMissingCommandsAndHostileAnswers) {
         {"every further command missing",
          every_further_command_missing,
          VK_API_VERSION_1_3,
-         {},
+         {surface},
          {"\n [ERROR] vkEnumerateInstanceLayerProperties is missing",
           "\n [ERROR] vkEnumeratePhysicalDeviceGroups is missing",
           "\n [ERROR] vkGetPhysicalDeviceProperties2 is missing",
@@ -163,7 +165,7 @@ TEST(CompleteReport, OldLoadersMissingCommandsAndHostileAnswers) {
         {"hostile answers",
          hostile_answers,
          VK_API_VERSION_1_3,
-         {},
+         {surface},
          {"\n\t\tdriverID: 1000\n\t\tdriverName: " + std::string(256, 'N') + "\n\t\tdriverInfo: ",
           "queueFlags: VK_QUEUE_GRAPHICS_BIT | 0x80000000\n", "\n- Queue families: 1\n\tfamily 0:",
           // The name is cut to be handed back to the loader; the description is bounded.

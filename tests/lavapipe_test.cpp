@@ -196,3 +196,112 @@ TEST(Lavapipe, TheReportOwnsStandardOutput) {
     unlink(settings.c_str());
     rmdir(folder.c_str());
 }
+
+// The complete report's further parts on lavapipe, in each environment that changes them: no
+// display (one line says why there is no surface, and nothing goes to standard error), an X
+// server (xvfb-run) with an XCB and an Xlib surface of a 1x1 window, displays that cannot be
+// reached, and the validation layer, which adds its device extensions and answers for the tools
+// through VK_EXT_tooling_info's command only. Lavapipe's time domains and memory types are the
+// same everywhere.
+TEST(Lavapipe, FurtherParts) {
+    const std::string xvfb_run = "/usr/bin/xvfb-run";
+    const std::vector<std::string> no_display = {"DISPLAY=", "WAYLAND_DISPLAY="};
+    const std::string validation = "VK_INSTANCE_LAYERS=VK_LAYER_KHRONOS_validation";
+    const struct {
+        const char* what;
+        bool under_xvfb;
+        std::vector<std::string> env, text, absent;
+    } cases[] = {
+        {"no display",
+         false,
+         no_display,
+         {"\nSurfaces: none; not reachable: VK_KHR_xcb_surface (DISPLAY is not set), "
+          "VK_KHR_xlib_surface (DISPLAY is not set), VK_KHR_wayland_surface (WAYLAND_DISPLAY is "
+          "not set)\n",
+          "\n- Tools: 0\n- Layer device extensions: "},
+         {"\n- Surfaces:"}},
+        {"an X server",
+         true,
+         {"WAYLAND_DISPLAY="},
+         {"\nSurfaces: VK_KHR_xcb_surface, VK_KHR_xlib_surface; not reachable: "
+          "VK_KHR_wayland_surface (WAYLAND_DISPLAY is not set)\n",
+          "\n- Surfaces: 2\n\tVK_KHR_xcb_surface:\n\t\tPresent support: family 0: 1\n\t\t"
+          "VkSurfaceCapabilitiesKHR:\n",
+          "\n\t\t\tcurrentExtent:\n\t\t\t\twidth: 1\n\t\t\t\theight: 1\n",
+          "\n\tVK_KHR_xlib_surface:\n\t\tPresent support: family 0: 1\n",
+          "\n\t\tVkSurfaceProtectedCapabilitiesKHR:\n\t\t\tsupportsProtected: 0\n\t\tFormats: 2\n",
+          "\n\t\tPresent rectangles: 1\n"},
+         {}},
+        {"displays that cannot be reached",
+         false,
+         {"DISPLAY=:977", "WAYLAND_DISPLAY=brisol-no-compositor", "XDG_RUNTIME_DIR=/tmp"},
+         {"\nSurfaces: none; not reachable: VK_KHR_xcb_surface (the display DISPLAY names cannot "
+          "be reached), VK_KHR_xlib_surface (the display DISPLAY names cannot be reached), "
+          "VK_KHR_wayland_surface (the compositor WAYLAND_DISPLAY names cannot be reached)\n"},
+         {"\n- Surfaces:"}},
+        {"the validation layer",
+         false,
+         {"DISPLAY=", "WAYLAND_DISPLAY=", validation, "VK_LAYER_SETTINGS_PATH=/nonexistent"},
+         {"\n- Tools: 1\n\tVkPhysicalDeviceToolProperties:\n\t\tname: Khronos Validation Layer\n",
+          // In the layer's order, which differs once it is enabled.
+          "\n\tVK_LAYER_KHRONOS_validation: 3\n", "/ VK_EXT_debug_marker (spec version: 4)\n",
+          "/ VK_EXT_tooling_info (spec version: 1)\n"},
+         {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {BRISOL_EXE, "-all"};
+        if (c.under_xvfb) {
+            // From server 140 up, apart from the vulkaninfo comparison's, which may run at the
+            // same time: two xvfb-run -a from one number may pick the same server.
+            args.insert(args.begin(), {"-a", "-n", "140"});
+        }
+        const ProgramRun run = c.under_xvfb ? run_program(xvfb_run, args, on_lavapipe(c.env))
+                                            : run_program(BRISOL_EXE, {"-all"}, on_lavapipe(c.env));
+        EXPECT_EQ(run.status, 0) << c.what;
+        EXPECT_EQ(run.err, "") << c.what;
+        for (const std::string& piece : c.text) {
+            EXPECT_NE(run.out.find(piece), std::string::npos) << c.what << ": " << piece;
+        }
+        for (const std::string& piece : c.absent) {
+            EXPECT_EQ(run.out.find(piece), std::string::npos) << c.what << ": " << piece;
+        }
+        EXPECT_NE(run.out.find("\n- Time domains: 2\n\tVK_TIME_DOMAIN_DEVICE_EXT\n\t"
+                               "VK_TIME_DOMAIN_CLOCK_MONOTONIC_EXT\n"),
+                  std::string::npos)
+            << c.what;
+        EXPECT_NE(run.out.find("\n\t\tVK_IMAGE_TILING_LINEAR: VK_FORMAT_R8G8B8A8_UNORM\n"),
+                  std::string::npos)
+            << c.what;
+        // The XML report of the same run validates.
+        args.push_back("-xml");
+        const ProgramRun xml = c.under_xvfb
+                                   ? run_program(xvfb_run, args, on_lavapipe(c.env))
+                                   : run_program(BRISOL_EXE, {"-all", "-xml"}, on_lavapipe(c.env));
+        EXPECT_EQ(xml_error(xml.out), "") << c.what;
+        EXPECT_EQ(count_of(xml.out, "VUID"), 0u) << c.what;
+    }
+}
+
+// A Wayland surface, from Weston's headless compositor on a socket of its own: Brisol opens
+// libwayland-client at run time, binds the compositor and makes a surface of it.
+TEST(Lavapipe, WaylandSurface) {
+    const std::string script =
+        "dir=$(mktemp -d); export XDG_RUNTIME_DIR=$dir WAYLAND_DISPLAY=brisol-test DISPLAY=; "
+        "weston --backend=headless-backend.so --socket=brisol-test --idle-time=0 "
+        ">/dev/null 2>&1 & pid=$!; i=0; "
+        "while [ ! -S \"$XDG_RUNTIME_DIR/brisol-test\" ] && [ $i -lt 200 ]; do "
+        "sleep 0.05; i=$((i+1)); done; "
+        "\"$0\" -all; status=$?; kill $pid; wait $pid; rm -rf \"$dir\"; exit $status";
+    ASSERT_EQ(access("/usr/bin/weston", X_OK), 0) << "install weston";
+    const ProgramRun run = run_program("/bin/sh", {"-c", script, BRISOL_EXE}, on_lavapipe({}));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    for (const std::string& piece :
+         {"\nSurfaces: VK_KHR_wayland_surface; not reachable: VK_KHR_xcb_surface (DISPLAY is not "
+          "set), VK_KHR_xlib_surface (DISPLAY is not set)\n",
+          "\n- Surfaces: 1\n\tVK_KHR_wayland_surface:\n\t\tPresent support: family 0: 1\n\t\t"
+          "VkSurfaceCapabilitiesKHR:\n",
+          "\n\t\tPresent modes: "}) {
+        EXPECT_NE(run.out.find(piece), std::string::npos) << piece << run.out.substr(0, 4000);
+    }
+}

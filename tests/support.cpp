@@ -288,6 +288,22 @@ void release_fake_driver(ModuleHandle) {}
 
 const VulkanLoader fake_vulkan_loader = {bind_fake_driver, release_fake_driver};
 
+// LeakSanitizer's interface, where the program is linked with it.
+extern "C" void __lsan_disable() __attribute__((weak));
+extern "C" void __lsan_enable() __attribute__((weak));
+
+void begin_driver_leaks_ignored() {
+    if (__lsan_disable != nullptr) {
+        __lsan_disable();
+    }
+}
+
+void end_driver_leaks_ignored() {
+    if (__lsan_enable != nullptr) {
+        __lsan_enable();
+    }
+}
+
 size_t count_of(const std::string& haystack, const std::string& needle) {
     size_t count = 0;
     for (size_t at = haystack.find(needle); at != std::string::npos;

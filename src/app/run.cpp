@@ -106,7 +106,7 @@ void report_vulkan(const RunOptions& options, const VulkanLoader& loader) {
     }
     InstanceSetup setup;
     const VkInstance instance =
-        options.complete ? create_complete_instance(setup) : create_vulkan_instance();
+        options.complete ? create_complete_instance(setup, true) : create_vulkan_instance();
     if (instance != VK_NULL_HANDLE) {
         append_xml("\n<vk_instance>");
     }
@@ -122,6 +122,7 @@ void report_vulkan(const RunOptions& options, const VulkanLoader& loader) {
     report_physical_devices(instance, options.detailed, appendix);
     if (appendix.write != nullptr) {
         report_complete_groups(facts);
+        release_instance_facts(instance, facts);
     }
     release_vulkan_commands();
     if (instance != VK_NULL_HANDLE) {

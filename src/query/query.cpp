@@ -2,7 +2,9 @@
 #include <cstring>
 #include <utility>
 
+#include "query/chains.h"
 #include "query/facts.h"
+#include "query/further.h"
 #include "vulkan/entry_points.h"
 #include "vulkan/lists.h"
 
@@ -13,6 +15,14 @@ namespace {
 constexpr uint32_t list_guess = 32;
 constexpr uint32_t device_extension_guess = 256;
 
+// A name of the device's list before another, as strncmp orders them: a driver's name need not
+// end within its array.
+bool name_before(const char* a, const char* b) {
+    return strncmp(a, b, VK_MAX_EXTENSION_NAME_SIZE) < 0;
+}
+
+}  // namespace
+
 bool listed(const std::vector<VkExtensionProperties>& extensions, const char* name) {
     for (const VkExtensionProperties& extension : extensions) {
         if (strncmp(extension.extensionName, name, sizeof extension.extensionName) == 0) {
@@ -22,31 +32,17 @@ bool listed(const std::vector<VkExtensionProperties>& extensions, const char* na
     return false;
 }
 
-// A name of the device's list before another, as strncmp orders them: a driver's name need not
-// end within its array.
-bool name_before(const char* a, const char* b) {
-    return strncmp(a, b, VK_MAX_EXTENSION_NAME_SIZE) < 0;
-}
-
-// What provides a structure or a format on the device: its version (the lower of the device's
-// and the instance's), and its extension names sorted, so that the chains and the formats, some
-// five hundred of them, find each name by binary search.
-struct DeviceOffer {
-    uint32_t api_version;
-    std::vector<const char*> extensions;
-};
-
-DeviceOffer device_offer(const DeviceFacts& facts) {
+DeviceOffer device_offer(const DeviceFacts& facts, const std::vector<const char*>& more) {
     DeviceOffer offer{facts.api_version, {}};
-    offer.extensions.reserve(facts.extensions.size());
+    offer.extensions.reserve(facts.extensions.size() + more.size());
     for (const VkExtensionProperties& extension : facts.extensions) {
         offer.extensions.push_back(extension.extensionName);
     }
+    offer.extensions.insert(offer.extensions.end(), more.begin(), more.end());
     std::sort(offer.extensions.begin(), offer.extensions.end(), name_before);
     return offer;
 }
 
-// Whether the device's version, or one of its extensions, provides what the tables describe.
 bool provided(const DeviceOffer& offer, uint32_t api_version, const char* const* names,
               uint32_t name_count) {
     if (api_version != 0 && api_version <= offer.api_version) {
@@ -62,19 +58,14 @@ bool provided(const DeviceOffer& offer, uint32_t api_version, const char* const*
     return false;
 }
 
-// Lays out every chained structure of the root that the device provides, each zeroed.
-void lay_out_chain(StructureChain& chain, ChainRoot root, const DeviceOffer& offer) {
+void lay_out_structures(StructureChain& chain, const StructureInfo* const* structures,
+                        size_t count) {
     auto layout = std::make_shared<ChainLayout>();
     size_t bytes = 0;
-    for (uint32_t i = 0; i < chained_structure_count; ++i) {
-        const StructureInfo& info = *chained_structures[i];
-        if (info.root != root ||
-            !provided(offer, info.api_version, info.extensions, info.extension_count)) {
-            continue;
-        }
-        layout->structures.push_back(&info);
+    for (size_t i = 0; i < count; ++i) {
+        layout->structures.push_back(structures[i]);
         layout->offsets.push_back(bytes);
-        bytes += (info.size + 7) / 8 * 8;
+        bytes += (structures[i]->size + 7) / 8 * 8;
     }
     layout->words = bytes / 8;
     chain.storage.assign(layout->words, 0);
@@ -82,8 +73,19 @@ void lay_out_chain(StructureChain& chain, ChainRoot root, const DeviceOffer& off
     chain.layout = std::move(layout);
 }
 
-// Gives each structure of a laid-out chain its sType and links it to the next one, in the
-// chain's own storage (a copy of a chain needs linking again). Returns the head, or null.
+void lay_out_chain(StructureChain& chain, ChainRoot root, const DeviceOffer& offer,
+                   VkStructureType left_out) {
+    std::vector<const StructureInfo*> structures;
+    for (uint32_t i = 0; i < chained_structure_count; ++i) {
+        const StructureInfo& info = *chained_structures[i];
+        if (info.root == root && info.stype != left_out &&
+            provided(offer, info.api_version, info.extensions, info.extension_count)) {
+            structures.push_back(&info);
+        }
+    }
+    lay_out_structures(chain, structures.data(), structures.size());
+}
+
 void* link_chain(StructureChain& chain) {
     void* next = nullptr;
     for (size_t i = chain.size(); i-- > 0;) {
@@ -96,7 +98,6 @@ void* link_chain(StructureChain& chain) {
     return next;
 }
 
-// Drops the links once the call has filled the chain: they would point into a copy's source.
 void unlink_chain(StructureChain& chain) {
     for (size_t i = 0; i < chain.size(); ++i) {
         reinterpret_cast<VkBaseOutStructure*>(
@@ -104,6 +105,8 @@ void unlink_chain(StructureChain& chain) {
             ->pNext = nullptr;
     }
 }
+
+namespace {
 
 void* build_chain(StructureChain& chain, ChainRoot root, const DeviceOffer& offer) {
     lay_out_chain(chain, root, offer);
@@ -228,28 +231,6 @@ void query_formats(DeviceFacts& facts, const DeviceOffer& offer) {
     }
 }
 
-void query_tools(DeviceFacts& facts) {
-    facts.tools_available = facts.api_version >= VK_API_VERSION_1_3 ||
-                            listed(facts.extensions, VK_EXT_TOOLING_INFO_EXTENSION_NAME);
-    if (!facts.tools_available) {
-        return;
-    }
-    const auto get = vulkan_commands.vkGetPhysicalDeviceToolProperties;
-    if (get == nullptr) {
-        facts.tools_failure = "vkGetPhysicalDeviceToolProperties is missing";
-        return;
-    }
-    VkPhysicalDeviceToolProperties prototype{};
-    prototype.sType = VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_TOOL_PROPERTIES;
-    const VkPhysicalDevice device = facts.handle;
-    if (!list_read(read_list(facts.tools, prototype,
-                             [get, device](uint32_t* count, VkPhysicalDeviceToolProperties* tools) {
-                                 return get(device, count, tools);
-                             }))) {
-        facts.tools_failure = "unable to read the tool properties";
-    }
-}
-
 }  // namespace
 
 void query_instance(VkInstance instance, const InstanceSetup& setup, InstanceFacts& facts) {
@@ -292,6 +273,7 @@ void query_instance(VkInstance instance, const InstanceSetup& setup, InstanceFac
                    }))) {
         facts.groups_failure = "unable to read the device groups";
     }
+    make_surfaces(instance, setup, facts.surfaces);
 }
 
 namespace {
@@ -342,5 +324,17 @@ void query_device(const InstanceFacts& instance, VkPhysicalDevice device, Device
     query_queue_families(facts, offer);
     query_memory(facts, offer);
     query_formats(facts, offer);
+    query_layer_extensions(instance, facts);
     query_tools(facts);
+    query_surfaces(instance, facts);
+    query_time_domains(facts);
+    query_shading_rates(facts);
+    query_multisample(facts);
+    query_cooperative_matrices(facts);
+    query_video(facts);
+    query_memory_images(facts);
+}
+
+void release_instance_facts(VkInstance instance, InstanceFacts& facts) {
+    destroy_surfaces(instance, facts.surfaces);
 }

@@ -10,6 +10,7 @@ and enumerant is written as the C++ identifier it is, so a table that disagrees 
 fails to compile, and each structure gets a static_assert on the size of every member.
 """
 
+import os
 import re
 import sys
 import xml.etree.ElementTree as ET
@@ -21,13 +22,32 @@ ROOT_STRUCTURES = [
     'VkPhysicalDeviceMemoryProperties', 'VkFormatProperties', 'VkFormatProperties3',
     'VkPhysicalDeviceToolProperties', 'VkPhysicalDeviceMemoryBudgetPropertiesEXT',
 ]
+# The structures the complete report reads whole from a command of its own beyond those: a list
+# (shading rates, cooperative matrices, present rectangles, video formats), a surface, a sample
+# count, a video profile.
+QUERY_STRUCTURES = [
+    'VkSurfaceCapabilitiesKHR', 'VkSurfaceFormatKHR', 'VkRect2D',
+    'VkPhysicalDeviceFragmentShadingRateKHR', 'VkMultisamplePropertiesEXT',
+    'VkCooperativeMatrixPropertiesNV', 'VkVideoProfileInfoKHR', 'VkVideoCapabilitiesKHR',
+    'VkVideoFormatPropertiesKHR',
+]
 CHAIN_ROOTS = {
     'VkPhysicalDeviceProperties2': 'Properties2',
     'VkPhysicalDeviceFeatures2': 'Features2',
     'VkFormatProperties2': 'FormatProperties2',
     'VkQueueFamilyProperties2': 'QueueFamilyProperties2',
     'VkPhysicalDeviceMemoryProperties2': 'MemoryProperties2',
+    'VkSurfaceCapabilities2KHR': 'SurfaceCapabilities2',
+    'VkSurfaceFormat2KHR': 'SurfaceFormat2',
+    'VkVideoProfileInfoKHR': 'VideoProfile',
+    'VkVideoCapabilitiesKHR': 'VideoCapabilities',
+    'VkVideoFormatPropertiesKHR': 'VideoFormatProperties',
 }
+# Enumerations a command answers with, which no structure names: their names tables are written
+# all the same.
+QUERY_ENUMS = ['VkTimeDomainEXT', 'VkPresentModeKHR', 'VkSampleCountFlagBits',
+               'VkVideoChromaSubsamplingFlagBitsKHR', 'VkVideoComponentBitDepthFlagBitsKHR',
+               'VkImageTiling', 'VkImageUsageFlagBits']
 SCALAR_KINDS = {
     'VkBool32': ('Bool32', 'VkBool32'), 'int32_t': ('Int32', 'int32_t'),
     'uint32_t': ('Uint32', 'uint32_t'), 'int64_t': ('Int64', 'int64_t'),
@@ -53,7 +73,7 @@ def version_of(number):
 
 
 class Registry:
-    def __init__(self, root):
+    def __init__(self, root, video_root=None):
         self.types = {}
         self.aliases = {}  # alias -> canonical name, for types and enumerants
         for element in root.find('types'):
@@ -79,6 +99,16 @@ class Registry:
             for enum in enums.findall('enum'):
                 if for_vulkan(enum) and not enum.get('alias'):
                     self.enums[name].append(enum.get('name'))
+        # The codecs' own enumerations (StdVideoH264ProfileIdc), which video.xml describes and the
+        # headers vk.xml names declare.
+        self.video_enums = set()
+        for enums in video_root.findall('enums') if video_root is not None else []:
+            if enums.get('type') == 'enum':
+                name = enums.get('name')
+                self.video_enums.add(name)
+                self.enum_widths[name] = 32
+                self.enums[name] = [e.get('name') for e in enums.findall('enum')
+                                    if not e.get('alias')]
         self.type_versions = {}  # type -> core version number text
         self.type_extensions = {}  # type -> [extension names]
         self.enum_versions = {}
@@ -88,6 +118,13 @@ class Registry:
                 self.read_requires(feature, feature.get('number'), None)
         extensions = [e for e in root.find('extensions') if self.in_headers(e)]
         self.extension_names = set(e.get('name') for e in extensions)
+        # What each extension needs besides itself ("requires" in older registries, "depends" in
+        # newer ones, as an expression of names).
+        self.extension_requires = {
+            e.get('name'): [n for n in re.findall(r'[A-Za-z0-9_]+',
+                                                  e.get('requires') or e.get('depends') or '')
+                            if n in self.extension_names]
+            for e in extensions}
         # Every extension the registry gives Vulkan, on any platform, provisional ones too: the
         # names a Vulkan Profiles document of the same registry may list.
         self.all_extension_names = sorted(e.get('name') for e in root.find('extensions')
@@ -169,6 +206,8 @@ class Writer:
             return kind, c_type, 'nullptr'
         element = self.registry.types[type_name]
         category = element.get('category')
+        if category is None and type_name in self.registry.video_enums:
+            return 'Enum', type_name, self.names_table(type_name)
         if category == 'enum':
             # A member of a FlagBits type holds one of its bits, not a set of them: it is read
             # as an enumeration (the Profiles schema, too, gives it one name, not a list).
@@ -372,7 +411,7 @@ def write_formats(registry, out):
 def write_chained(registry, writer):
     """Writes the root structures and every chained structure; returns the chained ones' names,
     by root in CHAIN_ROOTS' order and, within a root, in the order written."""
-    for name in ROOT_STRUCTURES:
+    for name in ROOT_STRUCTURES + QUERY_STRUCTURES:
         writer.write_structure(name)
     chained = []
     for name, element in registry.types.items():
@@ -396,10 +435,13 @@ def main():
         write_floor_tables(*sys.argv[2:5])
         return
     vk_xml, output = sys.argv[1], sys.argv[2]
-    registry = Registry(ET.parse(vk_xml).getroot())
+    registry = read_registry(vk_xml)
     writer = Writer(registry)
     chained = write_chained(registry, writer)
     writer.names_table('VkFormat')
+    for name in QUERY_ENUMS:
+        writer.names_table(name)
+    codec_lines = write_video_codecs(registry, writer)
     out = ['// Generated by src/registry/generate_tables.py from %s. Do not edit.' % vk_xml,
            '#include <cstddef>', '', '#include "registry/registry.h"', '',
            'namespace {']
@@ -408,6 +450,7 @@ def main():
     format_lines = []
     format_count = write_formats(registry, format_lines)
     out.extend(format_lines)
+    out.extend(codec_lines)
     out.append('const StructureInfo* const structures[] = {%s};' % ', '.join(
         '&%s_info' % n for n in writer.written))
     out.append('}  // namespace')
@@ -426,8 +469,14 @@ def main():
     out.append('const char* const registry_extension_names[] = {%s};' % ', '.join(
         '"%s"' % n for n in registry.all_extension_names))
     out.append('const uint32_t registry_extension_count = %d;' % len(registry.all_extension_names))
-    for name in ROOT_STRUCTURES:
+    for name in ROOT_STRUCTURES + QUERY_STRUCTURES:
         out.append('const StructureInfo& %s = %s_info;' % (root_variable(name), name))
+    for name in QUERY_ENUMS:
+        out.append('const ValueNames& %s = %s_names;' % (enum_variable(name), name))
+    out.append('const VideoCodecInfo* const video_codec_infos = %s;' % (
+        'video_codecs' if codec_lines else 'nullptr'))
+    out.append('const uint32_t video_codec_info_count = %d;' % sum(
+        1 for line in codec_lines if line.startswith('    {')))
     with open(output, 'w', encoding='utf-8') as f:
         f.write('\n'.join(out) + '\n')
 
@@ -444,7 +493,71 @@ def root_variable(name):
         'VkFormatProperties3': 'format_properties3_info',
         'VkPhysicalDeviceToolProperties': 'tool_properties_info',
         'VkPhysicalDeviceMemoryBudgetPropertiesEXT': 'memory_budget_info',
+        'VkSurfaceCapabilitiesKHR': 'surface_capabilities_info',
+        'VkSurfaceFormatKHR': 'surface_format_info',
+        'VkRect2D': 'rect_2d_info',
+        'VkPhysicalDeviceFragmentShadingRateKHR': 'fragment_shading_rate_info',
+        'VkMultisamplePropertiesEXT': 'multisample_properties_info',
+        'VkCooperativeMatrixPropertiesNV': 'cooperative_matrix_nv_info',
+        'VkVideoProfileInfoKHR': 'video_profile_info',
+        'VkVideoCapabilitiesKHR': 'video_capabilities_info',
+        'VkVideoFormatPropertiesKHR': 'video_format_properties_info',
     }[name]
+
+
+def enum_variable(name):
+    return {
+        'VkTimeDomainEXT': 'time_domain_names',
+        'VkPresentModeKHR': 'present_mode_names',
+        'VkSampleCountFlagBits': 'sample_count_names',
+        'VkVideoChromaSubsamplingFlagBitsKHR': 'chroma_subsampling_names',
+        'VkVideoComponentBitDepthFlagBitsKHR': 'component_bit_depth_names',
+        'VkImageTiling': 'image_tiling_names',
+        'VkImageUsageFlagBits': 'image_usage_names',
+    }[name]
+
+
+def read_registry(vk_xml):
+    """vk.xml, with the video.xml beside it where there is one."""
+    video_xml = os.path.join(os.path.dirname(vk_xml), 'video.xml')
+    video = ET.parse(video_xml).getroot() if os.path.exists(video_xml) else None
+    return Registry(ET.parse(vk_xml).getroot(), video)
+
+
+def write_video_codecs(registry, writer):
+    """Each video codec operation of the headers: the extension's structure that extends
+    VkVideoProfileInfoKHR, the structures of it and of the extensions it requires that extend
+    VkVideoCapabilitiesKHR, and the image usages its formats are asked for (decode: the output
+    and the reference pictures; encode: the input and the reference pictures). Returns the lines
+    of the table, none when the headers have no codec."""
+    def extending(root, extensions):
+        return [n for n, e in registry.types.items()
+                if e.get('category') == 'struct' and writer.usable(n) and
+                root in (e.get('structextends') or '').split(',') and
+                any(x in extensions for x in registry.type_extensions.get(n, []))]
+    out, rows = [], []
+    usages = registry.enums.get('VkImageUsageFlagBits', [])
+    for operation in registry.enums.get('VkVideoCodecOperationFlagBitsKHR', []):
+        extensions = registry.enum_extensions.get(operation, [])
+        if not extensions:
+            continue
+        own = extensions[:1]
+        needed = own + registry.extension_requires.get(own[0], [])
+        profiles = extending('VkVideoProfileInfoKHR', own)
+        capabilities = extending('VkVideoCapabilitiesKHR', needed)
+        kind = 'DECODE' if '_DECODE_' in operation else 'ENCODE'
+        left_out = 'SRC' if kind == 'DECODE' else 'DST'
+        image_usages = [u for u in usages if 'VIDEO_%s_' % kind in u and left_out not in u]
+        out.append('const StructureInfo* const %s_capabilities[] = {%s};' % (
+            operation, ', '.join('&%s_info' % n for n in capabilities) or 'nullptr'))
+        out.append('const uint32_t %s_usages[] = {%s};' % (
+            operation, ', '.join(image_usages) or '0'))
+        rows.append('    {%s, %s, %s_capabilities, %d, %s_usages, %d},' % (
+            operation, '&%s_info' % profiles[0] if profiles else 'nullptr', operation,
+            len(capabilities), operation, len(image_usages)))
+    if not rows:
+        return []
+    return out + ['const VideoCodecInfo video_codecs[] = {'] + rows + ['};']
 
 
 # ---- The floor's tables ----
@@ -462,8 +575,12 @@ def floor_root_enumerator(root):
 
 def write_floor_tables(vk_xml, output, header):
     """Writes the floor's chains and formats (floor_tables.h's types) as plain C."""
-    registry = Registry(ET.parse(vk_xml).getroot())
-    chained = write_chained(registry, Writer(registry))
+    registry = read_registry(vk_xml)
+    # The floor builds the device's own chains: the surfaces' and the video profiles' it does not
+    # ask for (bench/floor_complete.h).
+    roots = list(CHAIN_ROOTS)[:5]
+    chained = [n for n in write_chained(registry, Writer(registry))
+               if chain_root(registry, n) in roots]
     formats = list(format_provisions(registry))
     providers = set(e for n in chained for e in registry.type_extensions.get(n, []))
     providers.update(e for _, _, extensions in formats for e in extensions)
@@ -478,7 +595,7 @@ def write_floor_tables(vk_xml, output, header):
 
     out = ['/* Generated by src/registry/generate_tables.py --floor from %s. Do not edit. */'
            % vk_xml, '#include "%s"' % header, '']
-    for root in CHAIN_ROOTS:
+    for root in roots:
         names = [n for n in chained if chain_root(registry, n) == root]
         out.append('static const struct FloorStructure %s_chain[] = {' % root)
         for name in names:
@@ -488,7 +605,7 @@ def write_floor_tables(vk_xml, output, header):
         out.append('};')
     out.append('const struct FloorChainTable floor_chains[FLOOR_CHAIN_ROOT_COUNT] = {')
     out.extend('    [%s] = {%s_chain, sizeof %s_chain / sizeof %s_chain[0]},' % (
-        floor_root_enumerator(root), root, root, root) for root in CHAIN_ROOTS)
+        floor_root_enumerator(root), root, root, root) for root in roots)
     out.append('};')
     out.append('const struct FloorFormat floor_formats[] = {')
     out.extend('    {%s, %s},' % (enumerant, provision(version, extensions))

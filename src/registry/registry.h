@@ -82,6 +82,12 @@ enum class ChainRoot : uint8_t {
     FormatProperties2,
     QueueFamilyProperties2,
     MemoryProperties2,
+    // The roots of the complete report's further queries.
+    SurfaceCapabilities2,
+    SurfaceFormat2,
+    VideoProfile,
+    VideoCapabilities,
+    VideoFormatProperties,
 };
 
 struct StructureInfo {
@@ -106,6 +112,19 @@ struct FormatInfo {
     uint32_t extension_count;
 };
 
+// A video codec operation of the headers, and what its queries need.
+struct VideoCodecInfo {
+    uint32_t operation;            // its VkVideoCodecOperationFlagBitsKHR bit
+    const StructureInfo* profile;  // its structure that extends VkVideoProfileInfoKHR, or null
+    // The structures that extend VkVideoCapabilitiesKHR for it: the codec's and its kind's
+    // (decode or encode).
+    const StructureInfo* const* capabilities;
+    uint32_t capability_count;
+    // The VkImageUsageFlagBits its formats are asked for, one at a time.
+    const uint32_t* image_usages;
+    uint32_t image_usage_count;
+};
+
 // The generated tables.
 extern const StructureInfo* const chained_structures[];  // every chained structure, by root
 extern const uint32_t chained_structure_count;
@@ -125,11 +144,32 @@ extern const StructureInfo& format_properties_info;           // VkFormatPropert
 extern const StructureInfo& format_properties3_info;          // VkFormatProperties3
 extern const StructureInfo& tool_properties_info;             // VkPhysicalDeviceToolProperties
 extern const StructureInfo& memory_budget_info;  // VkPhysicalDeviceMemoryBudgetPropertiesEXT
+// The structures of the complete report's further queries.
+extern const StructureInfo& surface_capabilities_info;     // VkSurfaceCapabilitiesKHR
+extern const StructureInfo& surface_format_info;           // VkSurfaceFormatKHR
+extern const StructureInfo& rect_2d_info;                  // VkRect2D
+extern const StructureInfo& fragment_shading_rate_info;    // VkPhysicalDeviceFragmentShadingRateKHR
+extern const StructureInfo& multisample_properties_info;   // VkMultisamplePropertiesEXT
+extern const StructureInfo& cooperative_matrix_nv_info;    // VkCooperativeMatrixPropertiesNV
+extern const StructureInfo& video_profile_info;            // VkVideoProfileInfoKHR
+extern const StructureInfo& video_capabilities_info;       // VkVideoCapabilitiesKHR
+extern const StructureInfo& video_format_properties_info;  // VkVideoFormatPropertiesKHR
+// Every video codec operation of the headers; none when they have none.
+extern const VideoCodecInfo* const video_codec_infos;
+extern const uint32_t video_codec_info_count;
 
 // Every enumeration and flag-bits table the structures use, and VkFormat, VkResult.
 extern const ValueNames* const value_name_tables[];
 extern const uint32_t value_name_table_count;
 extern const ValueNames& format_names;  // VkFormat
+// The enumerations that the further queries answer with, or ask for.
+extern const ValueNames& time_domain_names;          // VkTimeDomainEXT
+extern const ValueNames& present_mode_names;         // VkPresentModeKHR
+extern const ValueNames& sample_count_names;         // VkSampleCountFlagBits
+extern const ValueNames& chroma_subsampling_names;   // VkVideoChromaSubsamplingFlagBitsKHR
+extern const ValueNames& component_bit_depth_names;  // VkVideoComponentBitDepthFlagBitsKHR
+extern const ValueNames& image_tiling_names;         // VkImageTiling
+extern const ValueNames& image_usage_names;          // VkImageUsageFlagBits
 
 // Every extension the registry names for Vulkan, on any platform, provisional ones too, sorted
 // as strcmp sorts: the extensions a Vulkan Profiles document of the same registry may list.

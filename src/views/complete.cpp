@@ -369,7 +369,373 @@ void write_formats(Output& out, const DeviceFacts& facts) {
     close_section(out, "formats");
 }
 
-void write_device_facts(Output& out, const DeviceFacts& facts) {
+// An enumeration's value by its name, or as a number where the tables have none.
+void put_value_name(Side& side, const ValueNames& names, uint64_t value) {
+    if (const char* name = value_name(names, value)) {
+        put_name(side, name);
+    } else {
+        put_number(side, value);
+    }
+}
+
+// A section of structures of one kind, one each: the tools, the shading rates, the cooperative
+// matrices.
+template <typename Record, size_t T, size_t E>
+void write_structure_list(Output& out, const char (&title)[T], const char (&element)[E],
+                          const StructureInfo& info, const std::vector<Record>& records,
+                          const char* failure) {
+    set_depths(out, 1, 5);
+    open_section(out, title, element, static_cast<int64_t>(records.size()));
+    for (const Record& record : records) {
+        write_structure(out, info, &record);
+    }
+    report_failure(out, failure);
+    close_section(out, element);
+}
+
+// An extension as the layers' lists write it, at the depths given.
+void write_extension_line(Output& out, size_t number, const VkExtensionProperties& extension,
+                          bool deeper) {
+    const VulkanName name = vulkan_name(extension.extensionName);
+    text(out, "\n\t\t");
+    if (deeper) {
+        text(out, "\t");
+    }
+    put_number(out.text, number);
+    text(out, "/ ");
+    put_name(out.text, name.text);
+    text(out, " (spec version: ");
+    put_number(out.text, extension.specVersion);
+    text(out, ")");
+    xml(out, "\n\t\t\t\t\t");
+    if (deeper) {
+        xml(out, "\t\t");
+    }
+    xml(out, "<vk_extension name=\"");
+    put_escaped_name(out.xml, name);
+    xml(out, "\" spec_version=\"");
+    put_number(out.xml, extension.specVersion);
+    xml(out, "\" />");
+}
+
+void write_layer_device_extensions(Output& out, const InstanceFacts& instance,
+                                   const DeviceFacts& facts) {
+    const size_t count = facts.layer_extensions.size();
+    if (count == 0) {
+        return;
+    }
+    open_section(out, "Layer device extensions", "layer_device_extensions",
+                 static_cast<int64_t>(count));
+    for (size_t i = 0; i < count && i < instance.layers.size(); ++i) {
+        const LayerDeviceExtensions& layer = facts.layer_extensions[i];
+        const VulkanName name = vulkan_name(instance.layers[i].properties.layerName);
+        text(out, "\n\t");
+        put_name(out.text, name.text);
+        text(out, ": ");
+        put_number(out.text, layer.extensions.size());
+        xml(out, "\n\t\t\t\t\t<layer name=\"");
+        put_escaped_name(out.xml, name);
+        xml(out, "\">");
+        if (layer.failure != nullptr) {
+            set_depths(out, 1, 6);
+            error(out, layer.failure);
+        } else if (layer.extensions.empty()) {
+            xml(out, "\n\t\t\t\t\t\t<vk_extensions num_extensions=\"0\" />");
+        } else {
+            xml(out, "\n\t\t\t\t\t\t<vk_extensions num_extensions=\"");
+            put_number(out.xml, layer.extensions.size());
+            xml(out, "\" >");
+            for (size_t e = 0; e < layer.extensions.size(); ++e) {
+                write_extension_line(out, e + 1, layer.extensions[e], false);
+            }
+            xml(out, "\n\t\t\t\t\t\t</vk_extensions>");
+        }
+        xml(out, "\n\t\t\t\t\t</layer>");
+    }
+    close_section(out, "layer_device_extensions");
+}
+
+// ---- Surfaces ----
+
+// A part of a surface: "\t\tTitle: count" and <element count="count">, at the surface's depth.
+template <size_t T, size_t E>
+void open_surface_part(Output& out, const char (&title)[T], const char (&element)[E],
+                       size_t count) {
+    text(out, "\n\t\t");
+    text(out, title);
+    text(out, ": ");
+    put_number(out.text, count);
+    xml(out, "\n\t\t\t\t\t\t<");
+    xml(out, element);
+    xml(out, " count=\"");
+    put_number(out.xml, count);
+    xml(out, "\">");
+}
+
+template <size_t E>
+void close_surface_part(Output& out, const char (&element)[E]) {
+    xml(out, "\n\t\t\t\t\t\t</");
+    xml(out, element);
+    xml(out, ">");
+}
+
+void write_present_support(Output& out, const SurfaceFacts& surface) {
+    text(out, "\n\t\tPresent support:");
+    for (size_t family = 0; family < surface.present_support.size(); ++family) {
+        const unsigned supported = surface.present_support[family] != VK_FALSE ? 1 : 0;
+        put_name(out.text, family == 0 ? " family " : ", family ");
+        put_number(out.text, family);
+        text(out, ": ");
+        put_number(out.text, supported);
+        xml(out, "\n\t\t\t\t\t\t<present_support family=\"");
+        put_number(out.xml, family);
+        xml(out, "\" supported=\"");
+        put_number(out.xml, supported);
+        xml(out, "\" />");
+    }
+    set_depths(out, 2, 6);
+    report_failure(out, surface.present_support_failure);
+}
+
+void write_surface(Output& out, const SurfaceFacts& surface) {
+    text(out, "\n\t");
+    put_name(out.text, surface.extension);
+    text(out, ":");
+    xml(out, "\n\t\t\t\t\t<surface extension=\"");
+    put_name(out.xml, surface.extension);
+    xml(out, "\">");
+    write_present_support(out, surface);
+
+    xml(out, "\n\t\t\t\t\t\t<capabilities>");
+    set_depths(out, 2, 7);
+    if (surface.capabilities_read) {
+        write_structure(out, surface_capabilities_info, &surface.capabilities);
+        write_chain(out, surface.capability_chain);
+    }
+    report_failure(out, surface.capabilities_failure);
+    xml(out, "\n\t\t\t\t\t\t</capabilities>");
+
+    open_surface_part(out, "Formats", "surface_formats", surface.formats.size());
+    set_depths(out, 3, 7);
+    for (const SurfaceFormatFacts& format : surface.formats) {
+        write_structure(out, surface_format_info, &format.format);
+        write_chain(out, format.chain);
+    }
+    report_failure(out, surface.formats_failure);
+    close_surface_part(out, "surface_formats");
+
+    open_surface_part(out, "Present modes", "present_modes", surface.present_modes.size());
+    for (const uint32_t mode : surface.present_modes) {
+        text(out, "\n\t\t\t");
+        put_value_name(out.text, present_mode_names, mode);
+        xml(out, "\n\t\t\t\t\t\t\t<present_mode name=\"");
+        put_value_name(out.xml, present_mode_names, mode);
+        xml(out, "\" />");
+    }
+    report_failure(out, surface.present_modes_failure);
+    close_surface_part(out, "present_modes");
+
+    for (const PresentModeFacts& mode : surface.present_mode_capabilities) {
+        text(out, "\n\t\tPresent mode ");
+        put_value_name(out.text, present_mode_names, mode.mode);
+        text(out, ":");
+        xml(out, "\n\t\t\t\t\t\t<present_mode_capabilities name=\"");
+        put_value_name(out.xml, present_mode_names, mode.mode);
+        xml(out, "\">");
+        set_depths(out, 3, 7);
+        write_chain(out, mode.chain);
+        if (mode.failure == nullptr) {
+            text(out, "\n\t\t\tCompatible present modes:");
+        }
+        for (size_t i = 0; i < mode.compatible.size(); ++i) {
+            put_name(out.text, i == 0 ? " " : ", ");
+            put_value_name(out.text, present_mode_names, mode.compatible[i]);
+            xml(out, "\n\t\t\t\t\t\t\t<compatible_present_mode name=\"");
+            put_value_name(out.xml, present_mode_names, mode.compatible[i]);
+            xml(out, "\" />");
+        }
+        report_failure(out, mode.failure);
+        xml(out, "\n\t\t\t\t\t\t</present_mode_capabilities>");
+    }
+
+    if (surface.rectangles_available) {
+        open_surface_part(out, "Present rectangles", "present_rectangles",
+                          surface.rectangles.size());
+        set_depths(out, 3, 7);
+        for (const VkRect2D& rectangle : surface.rectangles) {
+            write_structure(out, rect_2d_info, &rectangle);
+        }
+        report_failure(out, surface.rectangles_failure);
+        close_surface_part(out, "present_rectangles");
+    }
+    xml(out, "\n\t\t\t\t\t</surface>");
+}
+
+void write_surfaces(Output& out, const DeviceFacts& facts) {
+    if (facts.surfaces.empty()) {
+        return;
+    }
+    open_section(out, "Surfaces", "surfaces", static_cast<int64_t>(facts.surfaces.size()));
+    for (const SurfaceFacts& surface : facts.surfaces) {
+        write_surface(out, surface);
+    }
+    close_section(out, "surfaces");
+}
+
+// ---- The extensions' own lists ----
+
+void write_time_domains(Output& out, const DeviceFacts& facts) {
+    if (!facts.time_domains_available) {
+        return;
+    }
+    open_section(out, "Time domains", "time_domains",
+                 static_cast<int64_t>(facts.time_domains.size()));
+    for (const uint32_t domain : facts.time_domains) {
+        text(out, "\n\t");
+        put_value_name(out.text, time_domain_names, domain);
+        xml(out, "\n\t\t\t\t\t<time_domain name=\"");
+        put_value_name(out.xml, time_domain_names, domain);
+        xml(out, "\" />");
+    }
+    set_depths(out, 1, 5);
+    report_failure(out, facts.time_domains_failure);
+    close_section(out, "time_domains");
+}
+
+void write_multisample(Output& out, const DeviceFacts& facts) {
+    if (!facts.multisample_available) {
+        return;
+    }
+    open_section(out, "Multisample properties", "multisample_properties",
+                 static_cast<int64_t>(facts.multisample.size()));
+    for (const MultisampleFacts& multisample : facts.multisample) {
+        text(out, "\n\t");
+        put_value_name(out.text, sample_count_names, multisample.samples);
+        text(out, ":");
+        xml(out, "\n\t\t\t\t\t<sample_count name=\"");
+        put_value_name(out.xml, sample_count_names, multisample.samples);
+        xml(out, "\">");
+        set_depths(out, 2, 6);
+        write_structure(out, multisample_properties_info, &multisample.properties);
+        xml(out, "\n\t\t\t\t\t</sample_count>");
+    }
+    close_section(out, "multisample_properties");
+}
+
+void write_video_profile(Output& out, size_t index, const VideoProfileFacts& profile) {
+    text(out, "\n\tprofile ");
+    put_number(out.text, index);
+    text(out, ":");
+    xml(out, "\n\t\t\t\t\t<video_profile index=\"");
+    put_number(out.xml, index);
+    xml(out, "\">");
+    set_depths(out, 2, 6);
+    write_structure(out, video_profile_info, &profile.profile);
+    write_chain(out, profile.codec_profile);
+    write_structure(out, video_capabilities_info, &profile.capabilities);
+    write_chain(out, profile.capability_chain);
+    for (const VideoFormatFacts& formats : profile.formats) {
+        text(out, "\n\t\tFormats for ");
+        put_value_name(out.text, image_usage_names, formats.usage);
+        text(out, ": ");
+        put_number(out.text, formats.formats.size());
+        xml(out, "\n\t\t\t\t\t\t<video_formats usage=\"");
+        put_value_name(out.xml, image_usage_names, formats.usage);
+        xml(out, "\" count=\"");
+        put_number(out.xml, formats.formats.size());
+        xml(out, "\">");
+        set_depths(out, 3, 7);
+        for (const VkVideoFormatPropertiesKHR& format : formats.formats) {
+            write_structure(out, video_format_properties_info, &format);
+        }
+        report_failure(out, formats.failure);
+        xml(out, "\n\t\t\t\t\t\t</video_formats>");
+    }
+    xml(out, "\n\t\t\t\t\t</video_profile>");
+}
+
+void write_video(Output& out, const DeviceFacts& facts) {
+    if (!facts.video_available) {
+        return;
+    }
+    text(out, "\n- Video profiles: ");
+    put_number(out.text, facts.video_profiles.size());
+    text(out, " (of ");
+    put_number(out.text, facts.video_profiles_tried);
+    text(out, " tried)");
+    xml(out, "\n\t\t\t\t<video_profiles count=\"");
+    put_number(out.xml, facts.video_profiles.size());
+    xml(out, "\" tried=\"");
+    put_number(out.xml, facts.video_profiles_tried);
+    xml(out, "\">");
+    for (size_t i = 0; i < facts.video_profiles.size(); ++i) {
+        write_video_profile(out, i, facts.video_profiles[i]);
+    }
+    close_section(out, "video_profiles");
+}
+
+// For each memory type, the tilings and formats of the images it can hold.
+void write_memory_images(Output& out, const DeviceFacts& facts) {
+    if (!facts.memory_images_available) {
+        return;
+    }
+    const uint32_t types = facts.memory.memoryTypeCount < VK_MAX_MEMORY_TYPES
+                               ? facts.memory.memoryTypeCount
+                               : VK_MAX_MEMORY_TYPES;
+    open_section(out, "Memory types can hold", "memory_type_images", -1);
+    for (uint32_t type = 0; type < types; ++type) {
+        text(out, "\n\tmemoryTypes[");
+        put_number(out.text, type);
+        text(out, "]:");
+        xml(out, "\n\t\t\t\t\t<memory_type index=\"");
+        put_number(out.xml, type);
+        xml(out, "\">");
+        VkImageTiling tiling = VK_IMAGE_TILING_MAX_ENUM;
+        for (const MemoryImageFacts& image : facts.memory_images) {
+            if ((image.memory_types & (1u << type)) == 0) {
+                continue;
+            }
+            put_name(out.text, image.tiling == tiling ? ", " : "\n\t\t");
+            if (image.tiling != tiling) {
+                put_value_name(out.text, image_tiling_names, image.tiling);
+                text(out, ": ");
+                tiling = image.tiling;
+            }
+            put_value_name(out.text, format_names, static_cast<uint32_t>(image.format));
+            xml(out, "\n\t\t\t\t\t\t<image tiling=\"");
+            put_value_name(out.xml, image_tiling_names, image.tiling);
+            xml(out, "\" format=\"");
+            put_value_name(out.xml, format_names, static_cast<uint32_t>(image.format));
+            xml(out, "\" />");
+        }
+        xml(out, "\n\t\t\t\t\t</memory_type>");
+    }
+    set_depths(out, 1, 5);
+    report_failure(out, facts.memory_images_failure);
+    close_section(out, "memory_type_images");
+}
+
+// Everything the complete report adds after the tools.
+void write_further_facts(Output& out, const InstanceFacts& instance, const DeviceFacts& facts) {
+    write_layer_device_extensions(out, instance, facts);
+    write_surfaces(out, facts);
+    write_time_domains(out, facts);
+    if (facts.shading_rates_available) {
+        write_structure_list(out, "Fragment shading rates", "fragment_shading_rates",
+                             fragment_shading_rate_info, facts.shading_rates,
+                             facts.shading_rates_failure);
+    }
+    write_multisample(out, facts);
+    if (facts.cooperative_matrices_available) {
+        write_structure_list(out, "Cooperative matrices", "cooperative_matrices",
+                             cooperative_matrix_nv_info, facts.cooperative_matrices,
+                             facts.cooperative_matrices_failure);
+    }
+    write_video(out, facts);
+    write_memory_images(out, facts);
+}
+
+void write_device_facts(Output& out, const InstanceFacts& instance, const DeviceFacts& facts) {
     xml(out, "\n\t\t\t<device_details>");
     write_driver_version(out, facts.properties);
     report_failure(out, facts.extensions_failure);
@@ -404,14 +770,10 @@ void write_device_facts(Output& out, const DeviceFacts& facts) {
     write_formats(out, facts);
 
     if (facts.tools_available) {
-        set_depths(out, 1, 5);
-        open_section(out, "Tools", "tools", static_cast<int64_t>(facts.tools.size()));
-        for (const VkPhysicalDeviceToolProperties& tool : facts.tools) {
-            write_structure(out, tool_properties_info, &tool);
-        }
-        report_failure(out, facts.tools_failure);
-        close_section(out, "tools");
+        write_structure_list(out, "Tools", "tools", tool_properties_info, facts.tools,
+                             facts.tools_failure);
     }
+    write_further_facts(out, instance, facts);
     xml(out, "\n\t\t\t</device_details>");
 }
 
@@ -489,6 +851,39 @@ void write_layers(Output& out, const InstanceFacts& facts) {
     xml(out, "\n\t\t</layers>");
 }
 
+// Which window systems gave a surface, and why the others did not: one line of text.
+void write_window_systems(Output& out, const InstanceFacts& facts) {
+    const InstanceSurfaces& surfaces = facts.surfaces;
+    text(out, "\nSurfaces: ");
+    if (surfaces.made.empty()) {
+        text(out, "none");
+    }
+    xml(out, "\n\t\t<window_systems>");
+    for (size_t i = 0; i < surfaces.made.size(); ++i) {
+        if (i != 0) {
+            text(out, ", ");
+        }
+        put_name(out.text, surfaces.made[i].extension);
+        xml(out, "\n\t\t\t<window_system extension=\"");
+        put_name(out.xml, surfaces.made[i].extension);
+        xml(out, "\" reachable=\"1\" />");
+    }
+    for (size_t i = 0; i < surfaces.unreachable.size(); ++i) {
+        const UnreachableSystem& system = surfaces.unreachable[i];
+        put_name(out.text, i == 0 ? "; not reachable: " : ", ");
+        put_name(out.text, system.extension);
+        text(out, " (");
+        put_name(out.text, system.why);
+        text(out, ")");
+        xml(out, "\n\t\t\t<window_system extension=\"");
+        put_name(out.xml, system.extension);
+        xml(out, "\" reachable=\"0\" why=\"");
+        put_name(out.xml, system.why);
+        xml(out, "\" />");
+    }
+    xml(out, "\n\t\t</window_systems>");
+}
+
 // The devices in the order the devices section reported them: listing them again would cost the
 // loader as much as the first time.
 std::vector<VkPhysicalDevice> reported_devices;
@@ -564,6 +959,7 @@ void report_complete_instance(const InstanceFacts& facts) {
     put_name(out.xml, properties2 ? "1" : "0");
     xml(out, "\">");
     write_layers(out, facts);
+    write_window_systems(out, facts);
     reported_devices.clear();
     xml(out, "\n\t</instance_details>");
     close_output(out);
@@ -573,8 +969,9 @@ void report_complete_device(void* context, VkPhysicalDevice device,
                             const std::vector<VkExtensionProperties>* extensions) {
     reported_devices.push_back(device);
     DeviceFacts facts;
-    query_device(*static_cast<const InstanceFacts*>(context), device, facts, extensions);
+    const InstanceFacts& instance = *static_cast<const InstanceFacts*>(context);
+    query_device(instance, device, facts, extensions);
     Output out = open_output();
-    write_device_facts(out, facts);
+    write_device_facts(out, instance, facts);
     close_output(out);
 }

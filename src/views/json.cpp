@@ -562,7 +562,233 @@ size_t written_bytes(const Parts& parts) {
            cursor_offset(parts.brisol_cursor);
 }
 
-void write_device(Parts& parts, uint32_t number, const DeviceFacts& facts) {
+// ---- What the Profiles schema has no place for, under "brisol" ----
+
+// A value of an enumeration by its name, or as a number where the tables have none.
+void put_value_name(Json& json, const ValueNames& names, uint64_t value) {
+    if (const char* name = value_name(names, value)) {
+        put_name(*json.out, name);
+    } else {
+        put_integer(*json.out, value);
+    }
+}
+
+// The same as a member's key: a value without a name as its number in a string.
+void value_key(Json& json, const ValueNames& names, uint64_t value) {
+    if (const char* name = value_name(names, value)) {
+        name_key(json, name);
+    } else {
+        key(json, std::to_string(value).c_str());
+    }
+}
+
+// "name": [{"Structure": {...}}, ...], one object a record.
+template <typename Record>
+void structure_list(Json& json, const char* name, const StructureInfo& info,
+                    const std::vector<Record>& records, DeviceNotes& notes) {
+    key(json, name);
+    open(json, '[');
+    for (const Record& record : records) {
+        item(json);
+        open(json, '{');
+        write_structure(json, info, &record, notes.omitted);
+        close(json, '}');
+    }
+    close(json, ']');
+}
+
+void note_failure(DeviceNotes& notes, const char* failure) {
+    if (failure != nullptr) {
+        notes.errors.emplace_back(failure);
+    }
+}
+
+void write_surface(Json& json, const SurfaceFacts& surface, DeviceNotes& notes) {
+    item(json);
+    open(json, '{');
+    string_member(json, "extension", surface.extension);
+    key(json, "presentSupport");
+    open(json, '[');
+    for (const VkBool32 supported : surface.present_support) {
+        item(json);
+        if (supported != VK_FALSE) {
+            put(*json.out, "true", 4);
+        } else {
+            put(*json.out, "false", 5);
+        }
+    }
+    close(json, ']');
+    key(json, "capabilities");
+    open(json, '{');
+    if (surface.capabilities_read) {
+        write_structure(json, surface_capabilities_info, &surface.capabilities, notes.omitted);
+        write_chain(json, surface.capability_chain, notes.omitted);
+    }
+    close(json, '}');
+    key(json, "formats");
+    open(json, '[');
+    for (const SurfaceFormatFacts& format : surface.formats) {
+        item(json);
+        open(json, '{');
+        write_structure(json, surface_format_info, &format.format, notes.omitted);
+        write_chain(json, format.chain, notes.omitted);
+        close(json, '}');
+    }
+    close(json, ']');
+    key(json, "presentModes");
+    open(json, '[');
+    for (const uint32_t mode : surface.present_modes) {
+        item(json);
+        put_value_name(json, present_mode_names, mode);
+    }
+    close(json, ']');
+    key(json, "presentModeCapabilities");
+    open(json, '{');
+    for (const PresentModeFacts& mode : surface.present_mode_capabilities) {
+        value_key(json, present_mode_names, mode.mode);
+        open(json, '{');
+        write_chain(json, mode.chain, notes.omitted);
+        key(json, "compatiblePresentModes");
+        open(json, '[');
+        for (const uint32_t compatible : mode.compatible) {
+            item(json);
+            put_value_name(json, present_mode_names, compatible);
+        }
+        close(json, ']');
+        close(json, '}');
+        note_failure(notes, mode.failure);
+    }
+    close(json, '}');
+    if (surface.rectangles_available) {
+        structure_list(json, "presentRectangles", rect_2d_info, surface.rectangles, notes);
+    }
+    close(json, '}');
+    for (const char* failure :
+         {surface.present_support_failure, surface.capabilities_failure, surface.formats_failure,
+          surface.present_modes_failure, surface.rectangles_failure}) {
+        note_failure(notes, failure);
+    }
+}
+
+void write_video_profile(Json& json, const VideoProfileFacts& profile, DeviceNotes& notes) {
+    item(json);
+    open(json, '{');
+    write_structure(json, video_profile_info, &profile.profile, notes.omitted);
+    write_chain(json, profile.codec_profile, notes.omitted);
+    write_structure(json, video_capabilities_info, &profile.capabilities, notes.omitted);
+    write_chain(json, profile.capability_chain, notes.omitted);
+    key(json, "formats");
+    open(json, '{');
+    for (const VideoFormatFacts& formats : profile.formats) {
+        value_key(json, image_usage_names, formats.usage);
+        open(json, '[');
+        for (const VkVideoFormatPropertiesKHR& format : formats.formats) {
+            item(json);
+            open(json, '{');
+            write_structure(json, video_format_properties_info, &format, notes.omitted);
+            close(json, '}');
+        }
+        close(json, ']');
+        note_failure(notes, formats.failure);
+    }
+    close(json, '}');
+    close(json, '}');
+}
+
+void write_memory_images(Json& json, const DeviceFacts& facts) {
+    key(json, "memoryTypeImages");
+    open(json, '[');
+    const uint32_t types = facts.memory.memoryTypeCount < VK_MAX_MEMORY_TYPES
+                               ? facts.memory.memoryTypeCount
+                               : VK_MAX_MEMORY_TYPES;
+    for (uint32_t type = 0; type < types; ++type) {
+        item(json);
+        open(json, '[');
+        for (const MemoryImageFacts& image : facts.memory_images) {
+            if ((image.memory_types & (1u << type)) != 0) {
+                item(json);
+                open(json, '{');
+                key(json, "tiling");
+                put_value_name(json, image_tiling_names, image.tiling);
+                key(json, "format");
+                put_value_name(json, format_names, static_cast<uint32_t>(image.format));
+                close(json, '}');
+            }
+        }
+        close(json, ']');
+    }
+    close(json, ']');
+}
+
+// Everything the complete report tells beyond the Profiles document, for one device.
+void write_further_facts(Json& json, const InstanceFacts& instance, const DeviceFacts& facts,
+                         DeviceNotes& notes) {
+    if (facts.tools_available) {
+        structure_list(json, "tools", tool_properties_info, facts.tools, notes);
+        note_failure(notes, facts.tools_failure);
+    }
+    key(json, "layerDeviceExtensions");
+    open(json, '{');
+    for (size_t i = 0; i < facts.layer_extensions.size() && i < instance.layers.size(); ++i) {
+        write_extensions(json, vulkan_name(instance.layers[i].properties.layerName).text,
+                         facts.layer_extensions[i].extensions);
+        note_failure(notes, facts.layer_extensions[i].failure);
+    }
+    close(json, '}');
+    key(json, "surfaces");
+    open(json, '[');
+    for (const SurfaceFacts& surface : facts.surfaces) {
+        write_surface(json, surface, notes);
+    }
+    close(json, ']');
+    if (facts.time_domains_available) {
+        key(json, "timeDomains");
+        open(json, '[');
+        for (const uint32_t domain : facts.time_domains) {
+            item(json);
+            put_value_name(json, time_domain_names, domain);
+        }
+        close(json, ']');
+        note_failure(notes, facts.time_domains_failure);
+    }
+    if (facts.shading_rates_available) {
+        structure_list(json, "fragmentShadingRates", fragment_shading_rate_info,
+                       facts.shading_rates, notes);
+        note_failure(notes, facts.shading_rates_failure);
+    }
+    if (facts.multisample_available) {
+        key(json, "multisampleProperties");
+        open(json, '{');
+        for (const MultisampleFacts& multisample : facts.multisample) {
+            value_key(json, sample_count_names, multisample.samples);
+            open(json, '{');
+            write_structure(json, multisample_properties_info, &multisample.properties,
+                            notes.omitted);
+            close(json, '}');
+        }
+        close(json, '}');
+    }
+    if (facts.cooperative_matrices_available) {
+        structure_list(json, "cooperativeMatrices", cooperative_matrix_nv_info,
+                       facts.cooperative_matrices, notes);
+        note_failure(notes, facts.cooperative_matrices_failure);
+    }
+    if (facts.video_available) {
+        key(json, "videoProfiles");
+        open(json, '[');
+        for (const VideoProfileFacts& profile : facts.video_profiles) {
+            write_video_profile(json, profile, notes);
+        }
+        close(json, ']');
+    }
+    if (facts.memory_images_available) {
+        write_memory_images(json, facts);
+        note_failure(notes, facts.memory_images_failure);
+    }
+}
+
+void write_device(Parts& parts, uint32_t number, const InstanceFacts& instance,
+                  const DeviceFacts& facts) {
     const std::string name = "device_" + std::to_string(number);
     const std::string part = name_part(vulkan_name(facts.properties.deviceName).text);
     const std::string block = part.empty() ? name : name + "_" + part;
@@ -576,6 +802,7 @@ void write_device(Parts& parts, uint32_t number, const DeviceFacts& facts) {
     open(json, '{');
     string_member(json, "capabilities", block.c_str());
     string_member(json, "profile", profile.c_str());
+    write_further_facts(json, instance, facts, notes);
     for (const char* failure :
          {facts.extensions_failure, facts.property_chain_failure, facts.feature_chain_failure,
           facts.queue_families_failure, facts.formats_failure}) {
@@ -609,6 +836,30 @@ void write_layers(Json& json, const InstanceFacts& facts) {
     close(json, ']');
 }
 
+// Which window systems gave a surface, and why the others did not.
+void write_window_systems(Json& json, const InstanceFacts& facts) {
+    key(json, "windowSystems");
+    open(json, '[');
+    for (const MadeSurface& made : facts.surfaces.made) {
+        item(json);
+        open(json, '{');
+        string_member(json, "extension", made.extension);
+        key(json, "reachable");
+        put(*json.out, "true", 4);
+        close(json, '}');
+    }
+    for (const UnreachableSystem& system : facts.surfaces.unreachable) {
+        item(json);
+        open(json, '{');
+        string_member(json, "extension", system.extension);
+        key(json, "reachable");
+        put(*json.out, "false", 5);
+        string_member(json, "why", system.why);
+        close(json, '}');
+    }
+    close(json, ']');
+}
+
 void write_devices(Parts& parts, VkInstance instance, const InstanceFacts& facts,
                    std::vector<std::string>& errors) {
     std::vector<VkPhysicalDevice> devices;
@@ -630,7 +881,7 @@ void write_devices(Parts& parts, VkInstance instance, const InstanceFacts& facts
             break;
         }
         query_device(facts, devices[i], device);
-        write_device(parts, static_cast<uint32_t>(i + 1), device);
+        write_device(parts, static_cast<uint32_t>(i + 1), facts, device);
     }
     close(parts.brisol, ']');
 }
@@ -641,7 +892,7 @@ void write_vulkan(Parts& parts, const VulkanLoader& loader, std::vector<std::str
         return;
     }
     InstanceSetup setup;
-    const VkInstance instance = create_complete_instance(setup);
+    const VkInstance instance = create_complete_instance(setup, true);
     Json& json = parts.brisol;
     version_member(json, "loaderVersion", setup.loader_version);
     std::vector<VkExtensionProperties> extensions;
@@ -664,7 +915,9 @@ void write_vulkan(Parts& parts, const VulkanLoader& loader, std::vector<std::str
     if (facts.layers_failure != nullptr) {
         errors.emplace_back(facts.layers_failure);
     }
+    write_window_systems(json, facts);
     write_devices(parts, instance, facts, errors);
+    release_instance_facts(instance, facts);
     release_vulkan_commands();
     destroy_vulkan_instance(instance);
     loader.release(handle);

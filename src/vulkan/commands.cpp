@@ -8,37 +8,38 @@ VulkanCommands vulkan_commands;
 
 namespace {
 
-// Whether an extension's name of a command may be used on an older instance. A loader may hand
-// out a command of an instance extension that the instance did not enable, but using it is not
-// allowed: only VK_KHR_get_physical_device_properties2 is ever enabled (and only the device
-// group commands come from another instance extension). Device extensions' commands, such as
-// VK_EXT_tooling_info's, are for the devices that list them, on any instance.
-bool extension_usable(const InstanceSetup& setup, const char* extension_name) {
-    if (strcmp(extension_name, "vkEnumeratePhysicalDeviceGroupsKHR") == 0) {
-        return false;
-    }
-    if (strcmp(extension_name, "vkGetPhysicalDeviceToolPropertiesEXT") == 0) {
-        return true;
-    }
-    return setup.properties2_extension;
+// A loader may hand out a command of an instance extension that the instance did not enable,
+// but using it is not allowed. Device extensions' commands, such as VK_EXT_tooling_info's, are
+// for the devices that list them, on any instance.
+bool extension_usable(const InstanceSetup& setup, const char* instance_extension) {
+    return instance_extension == nullptr || instance_enabled(setup, instance_extension);
 }
 
 PFN_vkVoidFunction find_command(VkInstance instance, const InstanceSetup& setup,
-                                uint32_t core_version, const char* name,
-                                const char* extension_name) {
+                                uint32_t core_version, const char* name, const char* extension_name,
+                                const char* instance_extension) {
     if (core_version == 0) {
         return vulkan.vkGetInstanceProcAddr(VK_NULL_HANDLE, name);
     }
     if (setup.api_version >= core_version) {
         return vulkan.vkGetInstanceProcAddr(instance, name);
     }
-    if (extension_name != nullptr && extension_usable(setup, extension_name)) {
+    if (extension_name != nullptr && extension_usable(setup, instance_extension)) {
         return vulkan.vkGetInstanceProcAddr(instance, extension_name);
     }
     return nullptr;
 }
 
 }  // namespace
+
+bool instance_enabled(const InstanceSetup& setup, const char* name) {
+    for (const char* enabled : setup.enabled_extensions) {
+        if (strcmp(enabled, name) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
 
 uint32_t loader_instance_version() {
     if (vulkan.vkGetInstanceProcAddr == nullptr) {
@@ -58,9 +59,9 @@ void bind_vulkan_commands(VkInstance instance, const InstanceSetup& setup) {
     if (instance == VK_NULL_HANDLE || vulkan.vkGetInstanceProcAddr == nullptr) {
         return;
     }
-#define BRISOL_BIND_COMMAND(name, version, extension_name) \
-    vulkan_commands.name = reinterpret_cast<PFN_##name>(   \
-        find_command(instance, setup, version, #name, extension_name));
+#define BRISOL_BIND_COMMAND(name, version, extension_name, instance_extension) \
+    vulkan_commands.name = reinterpret_cast<PFN_##name>(                       \
+        find_command(instance, setup, version, #name, extension_name, instance_extension));
     BRISOL_VULKAN_COMMANDS(BRISOL_BIND_COMMAND)
 #undef BRISOL_BIND_COMMAND
 }

@@ -8,12 +8,14 @@
 #include "report/report.h"
 #include "vulkan/entry_points.h"
 #include "vulkan/lists.h"
+#include "vulkan/surfaces.h"
 
 const bool platform_enumerates_portability = BRISOL_ENUMERATE_PORTABILITY != 0;
 
 namespace {
 
 const char* const portability_extension = VK_KHR_PORTABILITY_ENUMERATION_EXTENSION_NAME;
+const char* const properties2_extension = VK_KHR_GET_PHYSICAL_DEVICE_PROPERTIES_2_EXTENSION_NAME;
 
 }  // namespace
 
@@ -36,7 +38,9 @@ bool enumerate_portability(bool platform_wants) {
 
 namespace {
 
-VkInstance create_instance(uint32_t api_version, bool properties2, bool platform_wants) {
+// extensions: what to enable besides portability enumeration.
+VkInstance create_instance(uint32_t api_version, const std::vector<const char*>& extensions,
+                           bool platform_wants) {
     if (vulkan.vkCreateInstance == nullptr) {
         return VK_NULL_HANDLE;
     }
@@ -50,7 +54,7 @@ VkInstance create_instance(uint32_t api_version, bool properties2, bool platform
     application.apiVersion = api_version;
 
     // Lives until vkCreateInstance returns, which is all the loader asks.
-    const char* extensions[2] = {};
+    std::vector<const char*> enabled;
     VkInstanceCreateInfo create_info{};
     create_info.sType = VK_STRUCTURE_TYPE_INSTANCE_CREATE_INFO;
     create_info.pNext = nullptr;
@@ -62,14 +66,12 @@ VkInstance create_instance(uint32_t api_version, bool properties2, bool platform
     create_info.ppEnabledExtensionNames = nullptr;
     if (enumerate_portability(platform_wants)) {
         create_info.flags = VK_INSTANCE_CREATE_ENUMERATE_PORTABILITY_BIT_KHR;
-        extensions[create_info.enabledExtensionCount++] = portability_extension;
+        enabled.push_back(portability_extension);
     }
-    if (properties2) {
-        extensions[create_info.enabledExtensionCount++] =
-            VK_KHR_GET_PHYSICAL_DEVICE_PROPERTIES_2_EXTENSION_NAME;
-    }
-    if (create_info.enabledExtensionCount > 0) {
-        create_info.ppEnabledExtensionNames = extensions;
+    enabled.insert(enabled.end(), extensions.begin(), extensions.end());
+    if (!enabled.empty()) {
+        create_info.enabledExtensionCount = static_cast<uint32_t>(enabled.size());
+        create_info.ppEnabledExtensionNames = enabled.data();
     }
 
     VkInstance instance = VK_NULL_HANDLE;
@@ -90,10 +92,10 @@ VkInstance create_instance(uint32_t api_version, bool properties2, bool platform
 }  // namespace
 
 VkInstance create_vulkan_instance(bool platform_wants) {
-    return create_instance(VK_MAKE_VERSION(1, 0, 0), false, platform_wants);
+    return create_instance(VK_MAKE_VERSION(1, 0, 0), {}, platform_wants);
 }
 
-VkInstance create_complete_instance(InstanceSetup& setup, bool platform_wants) {
+VkInstance create_complete_instance(InstanceSetup& setup, bool surfaces, bool platform_wants) {
     setup = InstanceSetup{};
     setup.loader_version = loader_instance_version();
     // Both the loader and the headers must know the version; its patch level is not asked for.
@@ -102,10 +104,22 @@ VkInstance create_complete_instance(InstanceSetup& setup, bool platform_wants) {
                                : VK_HEADER_VERSION_COMPLETE;
     setup.api_version =
         VK_MAKE_API_VERSION(0, VK_API_VERSION_MAJOR(known), VK_API_VERSION_MINOR(known), 0);
-    setup.properties2_extension =
-        setup.api_version < VK_API_VERSION_1_1 &&
-        instance_extension_listed(VK_KHR_GET_PHYSICAL_DEVICE_PROPERTIES_2_EXTENSION_NAME);
-    return create_instance(setup.api_version, setup.properties2_extension, platform_wants);
+    // The list is read once, and only when something is looked for in it.
+    std::vector<VkExtensionProperties> listed;
+    if (setup.api_version < VK_API_VERSION_1_1 || surfaces) {
+        read_instance_extensions(nullptr, listed);
+    }
+    for (const VkExtensionProperties& extension : listed) {
+        if (setup.api_version < VK_API_VERSION_1_1 &&
+            strcmp(vulkan_name(extension.extensionName).text, properties2_extension) == 0) {
+            setup.properties2_extension = true;
+            setup.enabled_extensions.push_back(properties2_extension);
+        }
+    }
+    if (surfaces) {
+        add_surface_extensions(listed, setup.enabled_extensions, setup.displayless_extensions);
+    }
+    return create_instance(setup.api_version, setup.enabled_extensions, platform_wants);
 }
 
 void destroy_vulkan_instance(VkInstance instance) {

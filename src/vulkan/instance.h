@@ -26,8 +26,9 @@ VkInstance create_vulkan_instance(bool platform_wants = platform_enumerates_port
 
 // The instance of the complete report: created with the lower of the loader's and the headers'
 // version and, on a 1.0 loader that lists it, with VK_KHR_get_physical_device_properties2;
+// with surfaces, also with the surface extensions the loader lists (add_surface_extensions).
 // setup says what was asked for. Fails as create_vulkan_instance does.
-VkInstance create_complete_instance(InstanceSetup& setup,
+VkInstance create_complete_instance(InstanceSetup& setup, bool surfaces = false,
                                     bool platform_wants = platform_enumerates_portability);
 
 // Destroys the instance when it exists and the loader exports vkDestroyInstance.

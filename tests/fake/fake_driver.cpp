@@ -165,6 +165,102 @@ FakeDevice hostile_device(bool invalid_utf8) {
     return device;
 }
 
+void add_further_answers() {
+    fake.instance_extensions.push_back(extension("VK_KHR_get_surface_capabilities2", 1));
+    fake.instance_extensions.push_back(extension("VK_KHR_surface_protected_capabilities", 1));
+    fake.instance_extensions.push_back(extension("VK_EXT_surface_maintenance1", 1));
+    fake.instance_extensions.push_back(extension("VK_EXT_headless_surface", 1));
+    VkLayerProperties layer{};
+    strcpy(layer.layerName, "VK_LAYER_BRISOL_sample");
+    strcpy(layer.description, "Sample <layer>");
+    fake.layers = {layer};
+    fake.layer_device_extensions = {{extension("VK_EXT_tooling_info", 1)}};
+
+    FakeDevice& device = fake.devices[0];
+    device.properties.apiVersion = VK_API_VERSION_1_3;
+    for (const char* name :
+         {"VK_KHR_swapchain", "VK_EXT_calibrated_timestamps", "VK_KHR_fragment_shading_rate",
+          "VK_EXT_sample_locations", "VK_NV_cooperative_matrix", "VK_KHR_video_queue",
+          "VK_KHR_video_decode_queue", "VK_KHR_video_decode_h264"}) {
+        device.extensions.push_back(extension(name, 1));
+    }
+    device.memory.memoryTypeCount = 2;
+    device.memory.memoryTypes[1].heapIndex = 1;
+    device.image_memory_types = 2;
+    device.format_properties.optimalTilingFeatures =
+        VK_FORMAT_FEATURE_COLOR_ATTACHMENT_BIT | VK_FORMAT_FEATURE_DEPTH_STENCIL_ATTACHMENT_BIT;
+
+    VkPhysicalDeviceToolProperties tool{};
+    tool.sType = VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_TOOL_PROPERTIES;
+    strcpy(tool.name, "Sample Tool");
+    strcpy(tool.version, "7");
+    tool.purposes = VK_TOOL_PURPOSE_VALIDATION_BIT;
+    device.tools = {tool};
+
+    device.surface_capabilities.minImageCount = 2;
+    device.surface_capabilities.maxImageCount = 8;
+    device.surface_capabilities.currentExtent = {0xFFFFFFFFu, 0xFFFFFFFFu};
+    device.surface_capabilities.supportedUsageFlags = VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT;
+    device.surface_formats = {
+        {VK_FORMAT_B8G8R8A8_SRGB, VK_COLOR_SPACE_SRGB_NONLINEAR_KHR},
+        {VK_FORMAT_R16G16B16A16_SFLOAT, VK_COLOR_SPACE_EXTENDED_SRGB_LINEAR_EXT}};
+    device.present_modes = {VK_PRESENT_MODE_FIFO_KHR, VK_PRESENT_MODE_MAILBOX_KHR};
+    device.present_rectangles = {{{0, 0}, {640, 480}}};
+    device.compatible_present_modes = {VK_PRESENT_MODE_FIFO_KHR, VK_PRESENT_MODE_FIFO_RELAXED_KHR};
+    device.time_domains = {VK_TIME_DOMAIN_DEVICE_EXT, VK_TIME_DOMAIN_CLOCK_MONOTONIC_RAW_EXT};
+    VkPhysicalDeviceFragmentShadingRateKHR rate{};
+    rate.sType = VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_FRAGMENT_SHADING_RATE_KHR;
+    rate.sampleCounts = VK_SAMPLE_COUNT_1_BIT | VK_SAMPLE_COUNT_4_BIT;
+    rate.fragmentSize = {2, 2};
+    device.shading_rates = {rate, rate};
+    device.shading_rates[1].fragmentSize = {4, 4};
+    VkCooperativeMatrixPropertiesNV matrix{};
+    matrix.sType = VK_STRUCTURE_TYPE_COOPERATIVE_MATRIX_PROPERTIES_NV;
+    matrix.MSize = 16;
+    matrix.NSize = 8;
+    matrix.KSize = 16;
+    matrix.AType = VK_COMPONENT_TYPE_FLOAT16_NV;
+    matrix.scope = VK_SCOPE_SUBGROUP_NV;
+    device.cooperative_matrices = {matrix};
+    device.sample_location_grid = {4, 2};
+
+    VkPhysicalDeviceSampleLocationsPropertiesEXT locations{};
+    locations.sType = VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_SAMPLE_LOCATIONS_PROPERTIES_EXT;
+    locations.sampleLocationSampleCounts = VK_SAMPLE_COUNT_2_BIT | VK_SAMPLE_COUNT_8_BIT;
+    device.chain.push_back(chain_structure(locations));
+    VkSurfaceProtectedCapabilitiesKHR protected_capabilities{};
+    protected_capabilities.sType = VK_STRUCTURE_TYPE_SURFACE_PROTECTED_CAPABILITIES_KHR;
+    protected_capabilities.supportsProtected = VK_TRUE;
+    device.chain.push_back(chain_structure(protected_capabilities));
+
+    VkQueueFamilyVideoPropertiesKHR video{};
+    video.sType = VK_STRUCTURE_TYPE_QUEUE_FAMILY_VIDEO_PROPERTIES_KHR;
+    video.videoCodecOperations = VK_VIDEO_CODEC_OPERATION_DECODE_H264_BIT_KHR;
+    device.chain.push_back(chain_structure(video));
+    device.video_subsamplings = VK_VIDEO_CHROMA_SUBSAMPLING_420_BIT_KHR;
+    device.video_depths = VK_VIDEO_COMPONENT_BIT_DEPTH_8_BIT_KHR;
+    device.video_capabilities.maxCodedExtent = {4096, 2304};
+    device.video_capabilities.maxDpbSlots = 17;
+    strcpy(device.video_capabilities.stdHeaderVersion.extensionName,
+           VK_STD_VULKAN_VIDEO_CODEC_H264_DECODE_EXTENSION_NAME);
+    VkVideoDecodeH264CapabilitiesKHR h264{};
+    h264.sType = VK_STRUCTURE_TYPE_VIDEO_DECODE_H264_CAPABILITIES_KHR;
+    h264.maxLevelIdc = STD_VIDEO_H264_LEVEL_IDC_5_1;
+    h264.fieldOffsetGranularity = {0, 2};
+    device.chain.push_back(chain_structure(h264));
+    VkSurfacePresentScalingCapabilitiesEXT scaling{};
+    scaling.sType = VK_STRUCTURE_TYPE_SURFACE_PRESENT_SCALING_CAPABILITIES_EXT;
+    scaling.supportedPresentScaling = VK_PRESENT_SCALING_ONE_TO_ONE_BIT_EXT;
+    scaling.maxScaledImageExtent = {4096, 4096};
+    device.chain.push_back(chain_structure(scaling));
+    VkVideoFormatPropertiesKHR format{};
+    format.sType = VK_STRUCTURE_TYPE_VIDEO_FORMAT_PROPERTIES_KHR;
+    format.format = VK_FORMAT_G8_B8R8_2PLANE_420_UNORM;
+    format.imageType = VK_IMAGE_TYPE_2D;
+    format.imageUsageFlags = VK_IMAGE_USAGE_VIDEO_DECODE_DST_BIT_KHR;
+    device.video_formats = {format};
+}
+
 void reset_fake_driver() {
     fake = FakeDriver{};
     fake.instance_extensions = {extension("VK_KHR_surface", 25), extension("VK_KHR_display", 23)};
@@ -238,11 +334,23 @@ VKAPI_ATTR VkResult VKAPI_CALL fake_enumerate_instance_extension_properties(
                      fake.instance_extension_query_count, fake.instance_extension_fill_count);
 }
 
-VKAPI_ATTR VkResult VKAPI_CALL fake_enumerate_device_extension_properties(
-    VkPhysicalDevice handle, const char*, uint32_t* count, VkExtensionProperties* properties) {
+VKAPI_ATTR VkResult VKAPI_CALL
+fake_enumerate_device_extension_properties(VkPhysicalDevice handle, const char* layer,
+                                           uint32_t* count, VkExtensionProperties* properties) {
     const FakeDevice* device = device_of(handle);
     if (device == nullptr) {
         return VK_ERROR_INITIALIZATION_FAILED;
+    }
+    if (layer != nullptr) {
+        for (size_t i = 0; i < fake.layers.size(); ++i) {
+            if (strncmp(fake.layers[i].layerName, layer, sizeof fake.layers[i].layerName) == 0) {
+                return fill_list(i < fake.layer_device_extensions.size()
+                                     ? fake.layer_device_extensions[i]
+                                     : std::vector<VkExtensionProperties>{},
+                                 count, properties, VK_SUCCESS, VK_SUCCESS, -1, -1);
+            }
+        }
+        return VK_ERROR_LAYER_NOT_PRESENT;
     }
     if (fake.generated_device_extensions != 0) {
         return fill_generated_extensions(count, properties);
@@ -376,6 +484,229 @@ VKAPI_ATTR VkResult VKAPI_CALL get_tools(VkPhysicalDevice, uint32_t* count,
     return VK_SUCCESS;
 }
 
+// ---- The further commands ----
+
+// A list of the device's, answered as the fake's further lists are: with the device's lying
+// count and result where it has them.
+template <typename T>
+VkResult further_list(const FakeDevice& device, const std::vector<T>& items, uint32_t* count,
+                      T* out) {
+    if (device.further_result != VK_SUCCESS) {
+        return device.further_result;
+    }
+    // The records carry the sType the program gives them, and no further structures.
+    return fill_list(items, count, out, VK_SUCCESS, VK_SUCCESS, -1,
+                     out != nullptr ? device.further_fill_count : -1);
+}
+
+int surface_object;
+int device_object;
+int image_object;
+
+VKAPI_ATTR VkResult VKAPI_CALL get_tools_ext(VkPhysicalDevice handle, uint32_t* count,
+                                             VkPhysicalDeviceToolProperties* tools) {
+    const FakeDevice* device = device_of(handle);
+    return device != nullptr ? further_list(*device, device->tools, count, tools)
+                             : VK_ERROR_INITIALIZATION_FAILED;
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL create_headless_surface(VkInstance,
+                                                       const VkHeadlessSurfaceCreateInfoEXT*,
+                                                       const VkAllocationCallbacks*,
+                                                       VkSurfaceKHR* surface) {
+    ++fake.surfaces_made;
+    *surface = reinterpret_cast<VkSurfaceKHR>(&surface_object);
+    return VK_SUCCESS;
+}
+
+VKAPI_ATTR void VKAPI_CALL destroy_surface(VkInstance, VkSurfaceKHR surface,
+                                           const VkAllocationCallbacks*) {
+    if (surface == reinterpret_cast<VkSurfaceKHR>(&surface_object)) {
+        ++fake.surfaces_destroyed;
+    }
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL get_surface_support(VkPhysicalDevice handle, uint32_t family,
+                                                   VkSurfaceKHR, VkBool32* supported) {
+    const FakeDevice* device = device_of(handle);
+    if (device == nullptr || device->further_result != VK_SUCCESS) {
+        return VK_ERROR_SURFACE_LOST_KHR;
+    }
+    *supported = family == 0 ? VK_TRUE : VK_FALSE;
+    return VK_SUCCESS;
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL get_surface_capabilities(VkPhysicalDevice handle, VkSurfaceKHR,
+                                                        VkSurfaceCapabilitiesKHR* capabilities) {
+    const FakeDevice* device = device_of(handle);
+    if (device == nullptr || device->further_result != VK_SUCCESS) {
+        return VK_ERROR_SURFACE_LOST_KHR;
+    }
+    *capabilities = device->surface_capabilities;
+    return VK_SUCCESS;
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL
+get_surface_capabilities2(VkPhysicalDevice handle, const VkPhysicalDeviceSurfaceInfo2KHR* info,
+                          VkSurfaceCapabilities2KHR* capabilities) {
+    const VkResult result =
+        get_surface_capabilities(handle, info->surface, &capabilities->surfaceCapabilities);
+    if (result != VK_SUCCESS) {
+        return result;
+    }
+    const FakeDevice& device = *device_of(handle);
+    fill_chain(device, capabilities->pNext);
+    for (auto* out = static_cast<VkBaseOutStructure*>(capabilities->pNext); out != nullptr;
+         out = out->pNext) {
+        if (out->sType == VK_STRUCTURE_TYPE_SURFACE_PRESENT_MODE_COMPATIBILITY_EXT) {
+            auto* compatibility = reinterpret_cast<VkSurfacePresentModeCompatibilityEXT*>(out);
+            further_list(device, device.compatible_present_modes, &compatibility->presentModeCount,
+                         reinterpret_cast<uint32_t*>(compatibility->pPresentModes));
+        }
+    }
+    return VK_SUCCESS;
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL get_surface_formats(VkPhysicalDevice handle, VkSurfaceKHR,
+                                                   uint32_t* count, VkSurfaceFormatKHR* formats) {
+    const FakeDevice* device = device_of(handle);
+    return device != nullptr ? further_list(*device, device->surface_formats, count, formats)
+                             : VK_ERROR_SURFACE_LOST_KHR;
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL get_surface_formats2(VkPhysicalDevice handle,
+                                                    const VkPhysicalDeviceSurfaceInfo2KHR*,
+                                                    uint32_t* count, VkSurfaceFormat2KHR* formats) {
+    const FakeDevice* device = device_of(handle);
+    if (device == nullptr) {
+        return VK_ERROR_SURFACE_LOST_KHR;
+    }
+    std::vector<VkSurfaceFormatKHR> plain(formats != nullptr ? *count : 0);
+    const VkResult result = further_list(*device, device->surface_formats, count,
+                                         formats != nullptr ? plain.data() : nullptr);
+    for (size_t i = 0; formats != nullptr && i < plain.size() && i < *count; ++i) {
+        formats[i].surfaceFormat = plain[i];
+        fill_chain(*device, formats[i].pNext);
+    }
+    return result;
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL get_present_modes(VkPhysicalDevice handle, VkSurfaceKHR,
+                                                 uint32_t* count, VkPresentModeKHR* modes) {
+    const FakeDevice* device = device_of(handle);
+    return device != nullptr ? further_list(*device, device->present_modes, count,
+                                            reinterpret_cast<uint32_t*>(modes))
+                             : VK_ERROR_SURFACE_LOST_KHR;
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL get_present_rectangles(VkPhysicalDevice handle, VkSurfaceKHR,
+                                                      uint32_t* count, VkRect2D* rectangles) {
+    const FakeDevice* device = device_of(handle);
+    return device != nullptr ? further_list(*device, device->present_rectangles, count, rectangles)
+                             : VK_ERROR_SURFACE_LOST_KHR;
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL get_time_domains(VkPhysicalDevice handle, uint32_t* count,
+                                                VkTimeDomainEXT* domains) {
+    const FakeDevice* device = device_of(handle);
+    return device != nullptr ? further_list(*device, device->time_domains, count,
+                                            reinterpret_cast<uint32_t*>(domains))
+                             : VK_ERROR_INITIALIZATION_FAILED;
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL get_shading_rates(VkPhysicalDevice handle, uint32_t* count,
+                                                 VkPhysicalDeviceFragmentShadingRateKHR* rates) {
+    const FakeDevice* device = device_of(handle);
+    return device != nullptr ? further_list(*device, device->shading_rates, count, rates)
+                             : VK_ERROR_INITIALIZATION_FAILED;
+}
+
+VKAPI_ATTR void VKAPI_CALL get_multisample(VkPhysicalDevice handle, VkSampleCountFlagBits,
+                                           VkMultisamplePropertiesEXT* properties) {
+    if (const FakeDevice* device = device_of(handle)) {
+        properties->maxSampleLocationGridSize = device->sample_location_grid;
+    }
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL get_cooperative_matrices(VkPhysicalDevice handle, uint32_t* count,
+                                                        VkCooperativeMatrixPropertiesNV* all) {
+    const FakeDevice* device = device_of(handle);
+    return device != nullptr ? further_list(*device, device->cooperative_matrices, count, all)
+                             : VK_ERROR_INITIALIZATION_FAILED;
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL get_video_capabilities(VkPhysicalDevice handle,
+                                                      const VkVideoProfileInfoKHR* profile,
+                                                      VkVideoCapabilitiesKHR* capabilities) {
+    const FakeDevice* device = device_of(handle);
+    if (device == nullptr || (profile->chromaSubsampling & device->video_subsamplings) == 0 ||
+        (profile->lumaBitDepth & device->video_depths) == 0) {
+        return VK_ERROR_VIDEO_PROFILE_FORMAT_NOT_SUPPORTED_KHR;
+    }
+    void* next = capabilities->pNext;
+    *capabilities = device->video_capabilities;
+    capabilities->sType = VK_STRUCTURE_TYPE_VIDEO_CAPABILITIES_KHR;
+    capabilities->pNext = next;
+    fill_chain(*device, next);
+    return VK_SUCCESS;
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL get_video_formats(VkPhysicalDevice handle,
+                                                 const VkPhysicalDeviceVideoFormatInfoKHR*,
+                                                 uint32_t* count,
+                                                 VkVideoFormatPropertiesKHR* formats) {
+    const FakeDevice* device = device_of(handle);
+    return device != nullptr ? further_list(*device, device->video_formats, count, formats)
+                             : VK_ERROR_INITIALIZATION_FAILED;
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL get_image_format_properties(VkPhysicalDevice handle, VkFormat,
+                                                           VkImageType, VkImageTiling tiling,
+                                                           VkImageUsageFlags, VkImageCreateFlags,
+                                                           VkImageFormatProperties* properties) {
+    const FakeDevice* device = device_of(handle);
+    if (device == nullptr || tiling != VK_IMAGE_TILING_OPTIMAL) {
+        return VK_ERROR_FORMAT_NOT_SUPPORTED;
+    }
+    *properties = VkImageFormatProperties{};
+    return VK_SUCCESS;
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL create_device(VkPhysicalDevice handle, const VkDeviceCreateInfo*,
+                                             const VkAllocationCallbacks*, VkDevice* device) {
+    if (device_of(handle) == nullptr) {
+        return VK_ERROR_INITIALIZATION_FAILED;
+    }
+    ++fake.logical_devices_made;
+    *device = reinterpret_cast<VkDevice>(&device_object);
+    return VK_SUCCESS;
+}
+
+VKAPI_ATTR void VKAPI_CALL destroy_device(VkDevice device, const VkAllocationCallbacks*) {
+    if (device == reinterpret_cast<VkDevice>(&device_object)) {
+        ++fake.logical_devices_destroyed;
+    }
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL create_image(VkDevice, const VkImageCreateInfo*,
+                                            const VkAllocationCallbacks*, VkImage* image) {
+    ++fake.images_made;
+    *image = reinterpret_cast<VkImage>(&image_object);
+    return VK_SUCCESS;
+}
+
+VKAPI_ATTR void VKAPI_CALL destroy_image(VkDevice, VkImage image, const VkAllocationCallbacks*) {
+    if (image == reinterpret_cast<VkImage>(&image_object)) {
+        ++fake.images_destroyed;
+    }
+}
+
+VKAPI_ATTR void VKAPI_CALL get_image_memory_requirements(VkDevice, VkImage,
+                                                         VkMemoryRequirements* requirements) {
+    *requirements = VkMemoryRequirements{};
+    requirements->memoryTypeBits = fake.devices.empty() ? 0 : fake.devices[0].image_memory_types;
+}
+
 struct FakeCommand {
     const char* name;
     PFN_vkVoidFunction command;
@@ -409,6 +740,28 @@ VKAPI_ATTR PFN_vkVoidFunction VKAPI_CALL fake_get_instance_proc_addr(VkInstance,
         command("vkGetPhysicalDeviceFormatProperties2", get_format_properties2),
         command("vkGetPhysicalDeviceFormatProperties2KHR", get_format_properties2),
         command("vkGetPhysicalDeviceToolProperties", get_tools),
+        command("vkGetPhysicalDeviceToolPropertiesEXT", get_tools_ext),
+        command("vkCreateHeadlessSurfaceEXT", create_headless_surface),
+        command("vkDestroySurfaceKHR", destroy_surface),
+        command("vkGetPhysicalDeviceSurfaceSupportKHR", get_surface_support),
+        command("vkGetPhysicalDeviceSurfaceCapabilitiesKHR", get_surface_capabilities),
+        command("vkGetPhysicalDeviceSurfaceCapabilities2KHR", get_surface_capabilities2),
+        command("vkGetPhysicalDeviceSurfaceFormatsKHR", get_surface_formats),
+        command("vkGetPhysicalDeviceSurfaceFormats2KHR", get_surface_formats2),
+        command("vkGetPhysicalDeviceSurfacePresentModesKHR", get_present_modes),
+        command("vkGetPhysicalDevicePresentRectanglesKHR", get_present_rectangles),
+        command("vkGetPhysicalDeviceCalibrateableTimeDomainsEXT", get_time_domains),
+        command("vkGetPhysicalDeviceFragmentShadingRatesKHR", get_shading_rates),
+        command("vkGetPhysicalDeviceMultisamplePropertiesEXT", get_multisample),
+        command("vkGetPhysicalDeviceCooperativeMatrixPropertiesNV", get_cooperative_matrices),
+        command("vkGetPhysicalDeviceVideoCapabilitiesKHR", get_video_capabilities),
+        command("vkGetPhysicalDeviceVideoFormatPropertiesKHR", get_video_formats),
+        command("vkGetPhysicalDeviceImageFormatProperties", get_image_format_properties),
+        command("vkCreateDevice", create_device),
+        command("vkDestroyDevice", destroy_device),
+        command("vkCreateImage", create_image),
+        command("vkDestroyImage", destroy_image),
+        command("vkGetImageMemoryRequirements", get_image_memory_requirements),
     };
     for (const std::string& missing : fake.missing_commands) {
         if (missing == name) {

@@ -27,6 +27,33 @@ struct FakeDevice {
     // Whole structures (see chain_structure) copied, after their sType and pNext, into the
     // structure of the same sType wherever the program links one into a chain.
     std::vector<std::vector<unsigned char>> chain;
+
+    // What the further commands answer. The tools are what the extension's command answers;
+    // the core command answers none, as under the validation layer.
+    std::vector<VkPhysicalDeviceToolProperties> tools;
+    VkSurfaceCapabilitiesKHR surface_capabilities{};
+    std::vector<VkSurfaceFormatKHR> surface_formats;
+    std::vector<uint32_t> present_modes;  // as numbers: any value a driver may write
+    std::vector<VkRect2D> present_rectangles;
+    // What each present mode is compatible with (VK_EXT_surface_maintenance1), as numbers.
+    std::vector<uint32_t> compatible_present_modes;
+    std::vector<uint32_t> time_domains;
+    std::vector<VkPhysicalDeviceFragmentShadingRateKHR> shading_rates;
+    std::vector<VkCooperativeMatrixPropertiesNV> cooperative_matrices;
+    // Every sample count's maxSampleLocationGridSize.
+    VkExtent2D sample_location_grid{};
+    // The video profiles accepted: those of these chroma subsamplings and bit depths (every
+    // codec's own values), each with the same capabilities (and chain), and these formats.
+    VkVideoChromaSubsamplingFlagsKHR video_subsamplings = 0;
+    VkVideoComponentBitDepthFlagsKHR video_depths = 0;
+    VkVideoCapabilitiesKHR video_capabilities{};
+    std::vector<VkVideoFormatPropertiesKHR> video_formats;
+    // The memory types an image may be bound to.
+    uint32_t image_memory_types = 0;
+    // When not negative, the count every further list's fill call reports, whatever room it was
+    // given; when not VK_SUCCESS, what the further commands answer.
+    int64_t further_fill_count = -1;
+    VkResult further_result = VK_SUCCESS;
 };
 
 template <typename T>
@@ -63,6 +90,8 @@ struct FakeDriver {
     int64_t layer_fill_count = -1;
     int64_t group_device_count = -1;
     std::vector<std::string> missing_commands;
+    // The device extensions each layer adds, by the layer's index in layers.
+    std::vector<std::vector<VkExtensionProperties>> layer_device_extensions;
 
     // What the program did to the driver.
     VkInstanceCreateInfo create_info{};
@@ -75,6 +104,12 @@ struct FakeDriver {
     // Device commands called with a handle the fake never gave out; a real loader would
     // dereference it.
     int unknown_device_calls = 0;
+    int surfaces_made = 0;
+    int surfaces_destroyed = 0;
+    int logical_devices_made = 0;
+    int logical_devices_destroyed = 0;
+    int images_made = 0;
+    int images_destroyed = 0;
 };
 
 extern FakeDriver fake;
@@ -91,6 +126,11 @@ FakeDevice second_device();
 // and enumeration values without names, a NaN limit, a driver name without a NUL.
 FakeDevice hostile_device(bool invalid_utf8);
 VkExtensionProperties extension(const char* name, uint32_t spec_version);
+
+// A device with everything the further commands can tell, and the instance extensions of the
+// headless surface: a device of Vulkan 1.3 with one queue family that decodes H.264, sample
+// locations for 2 and 8 samples, and each list of two or three records.
+void add_further_answers();
 
 // Resets the fake to two instance extensions and one sample device.
 void reset_fake_driver();
