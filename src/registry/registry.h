@@ -89,6 +89,8 @@ enum class ChainRoot : uint8_t {
     VideoCapabilities,
     VideoFormatProperties,
 };
+// How many roots there are: a table by root has this many rows.
+constexpr size_t chain_root_count = static_cast<size_t>(ChainRoot::VideoFormatProperties) + 1;
 
 struct StructureInfo {
     const char* name;

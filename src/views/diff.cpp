@@ -260,8 +260,7 @@ void compare_structure(PairCheck& check, const StructureInfo& info, const void* 
 // The chained structures of one root, in the registry's order.
 const std::vector<const StructureInfo*>& chained_of(ChainRoot root) {
     static const auto lists = [] {
-        std::vector<std::vector<const StructureInfo*>> by_root(
-            static_cast<size_t>(ChainRoot::MemoryProperties2) + 1);
+        std::vector<std::vector<const StructureInfo*>> by_root(chain_root_count);
         for (uint32_t i = 0; i < chained_structure_count; ++i) {
             by_root[static_cast<size_t>(chained_structures[i]->root)].push_back(
                 chained_structures[i]);
