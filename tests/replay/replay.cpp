@@ -448,6 +448,92 @@ VKAPI_ATTR VkResult VKAPI_CALL get_surface_support(VkPhysicalDevice, uint32_t, V
     return VK_SUCCESS;
 }
 
+// Of what the documents do not describe, each device offers nothing: no surface formats or
+// present modes (capabilities all zero), no calibrateable time domain, fragment shading rate or
+// cooperative matrix, and no video profile. The loader ends the process when a device lists an
+// extension whose command its driver does not give, so each is answered.
+VKAPI_ATTR VkResult VKAPI_CALL get_surface_capabilities(VkPhysicalDevice, VkSurfaceKHR,
+                                                        VkSurfaceCapabilitiesKHR* capabilities) {
+    *capabilities = VkSurfaceCapabilitiesKHR{};
+    return VK_SUCCESS;
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL get_surface_capabilities2(VkPhysicalDevice,
+                                                         const VkPhysicalDeviceSurfaceInfo2KHR*,
+                                                         VkSurfaceCapabilities2KHR* capabilities) {
+    capabilities->surfaceCapabilities = VkSurfaceCapabilitiesKHR{};
+    return VK_SUCCESS;
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL get_surface_formats(VkPhysicalDevice, VkSurfaceKHR, uint32_t* count,
+                                                   VkSurfaceFormatKHR*) {
+    *count = 0;
+    return VK_SUCCESS;
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL get_surface_formats2(VkPhysicalDevice,
+                                                    const VkPhysicalDeviceSurfaceInfo2KHR*,
+                                                    uint32_t* count, VkSurfaceFormat2KHR*) {
+    *count = 0;
+    return VK_SUCCESS;
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL get_present_modes(VkPhysicalDevice, VkSurfaceKHR, uint32_t* count,
+                                                 VkPresentModeKHR*) {
+    *count = 0;
+    return VK_SUCCESS;
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL get_present_rectangles(VkPhysicalDevice, VkSurfaceKHR,
+                                                      uint32_t* count, VkRect2D*) {
+    *count = 0;
+    return VK_SUCCESS;
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL get_time_domains(VkPhysicalDevice, uint32_t* count,
+                                                VkTimeDomainEXT*) {
+    *count = 0;
+    return VK_SUCCESS;
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL get_shading_rates(VkPhysicalDevice, uint32_t* count,
+                                                 VkPhysicalDeviceFragmentShadingRateKHR*) {
+    *count = 0;
+    return VK_SUCCESS;
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL get_cooperative_matrices(VkPhysicalDevice, uint32_t* count,
+                                                        VkCooperativeMatrixPropertiesNV*) {
+    *count = 0;
+    return VK_SUCCESS;
+}
+
+// The grid the document gives for sample locations, for every sample count it names.
+VKAPI_ATTR void VKAPI_CALL get_multisample_properties(VkPhysicalDevice handle,
+                                                      VkSampleCountFlagBits samples,
+                                                      VkMultisamplePropertiesEXT* properties) {
+    const auto* locations = static_cast<const VkPhysicalDeviceSampleLocationsPropertiesEXT*>(
+        device_of(handle).document.facts.property_chain.find(
+            VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_SAMPLE_LOCATIONS_PROPERTIES_EXT));
+    const bool named = locations != nullptr && (locations->sampleLocationSampleCounts &
+                                                static_cast<uint32_t>(samples)) != 0;
+    properties->maxSampleLocationGridSize =
+        named ? locations->maxSampleLocationGridSize : VkExtent2D{};
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL get_video_capabilities(VkPhysicalDevice,
+                                                      const VkVideoProfileInfoKHR*,
+                                                      VkVideoCapabilitiesKHR*) {
+    return VK_ERROR_VIDEO_PROFILE_OPERATION_NOT_SUPPORTED_KHR;
+}
+
+VKAPI_ATTR VkResult VKAPI_CALL get_video_formats(VkPhysicalDevice,
+                                                 const VkPhysicalDeviceVideoFormatInfoKHR*,
+                                                 uint32_t* count, VkVideoFormatPropertiesKHR*) {
+    *count = 0;
+    return VK_ERROR_VIDEO_PROFILE_OPERATION_NOT_SUPPORTED_KHR;
+}
+
 // For callers without a loader, which ask the driver itself.
 VKAPI_ATTR PFN_vkVoidFunction VKAPI_CALL get_instance_proc_addr(VkInstance, const char* name);
 
@@ -500,6 +586,18 @@ const Command* find_command(const char* name) {
                 get_sparse_image_format_properties2, true),
         command("vkGetPhysicalDeviceSparseImageFormatProperties2KHR",
                 get_sparse_image_format_properties2, true),
+        command("vkGetPhysicalDeviceSurfaceCapabilitiesKHR", get_surface_capabilities, true),
+        command("vkGetPhysicalDeviceSurfaceCapabilities2KHR", get_surface_capabilities2, true),
+        command("vkGetPhysicalDeviceSurfaceFormatsKHR", get_surface_formats, true),
+        command("vkGetPhysicalDeviceSurfaceFormats2KHR", get_surface_formats2, true),
+        command("vkGetPhysicalDeviceSurfacePresentModesKHR", get_present_modes, true),
+        command("vkGetPhysicalDevicePresentRectanglesKHR", get_present_rectangles, true),
+        command("vkGetPhysicalDeviceCalibrateableTimeDomainsEXT", get_time_domains, true),
+        command("vkGetPhysicalDeviceFragmentShadingRatesKHR", get_shading_rates, true),
+        command("vkGetPhysicalDeviceCooperativeMatrixPropertiesNV", get_cooperative_matrices, true),
+        command("vkGetPhysicalDeviceMultisamplePropertiesEXT", get_multisample_properties, true),
+        command("vkGetPhysicalDeviceVideoCapabilitiesKHR", get_video_capabilities, true),
+        command("vkGetPhysicalDeviceVideoFormatPropertiesKHR", get_video_formats, true),
         command("vkCreateDevice", create_device, true),
         command("vkGetDeviceProcAddr", get_device_proc_addr, false),
     };
