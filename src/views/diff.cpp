@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -416,20 +418,49 @@ void compare_formats(PairCheck& check, const DeviceFacts& a, const DeviceFacts& 
     check.bits = false;
 }
 
-// Families are paired by their place in each list.
+// A family's bytes, its chain's structures without their sType and pNext: two families with the
+// same bytes are the same family.
+std::string family_bytes(const QueueFamilyFacts& family) {
+    std::string bytes(reinterpret_cast<const char*>(&family.properties), sizeof family.properties);
+    const size_t header = sizeof(VkBaseOutStructure);
+    for (size_t i = 0; i < family.chain.size(); ++i) {
+        const size_t size = family.chain.structures[i]->size;
+        bytes.append(family.chain.structures[i]->name);
+        bytes.append(static_cast<const char*>(family.chain.bytes(i)) + header, size - header);
+    }
+    return bytes;
+}
+
+// The families of a device, each once, in order: a Profiles document holds each family once
+// (Brisol's own writes a family equal to an earlier one as a note), while a driver may list the
+// same family several times and other tools' documents keep them all. Compared with repeats, the
+// same device would differ from its own document.
+std::vector<const QueueFamilyFacts*> distinct_families(const DeviceFacts& facts) {
+    std::vector<const QueueFamilyFacts*> distinct;
+    std::unordered_set<std::string> seen;
+    for (const QueueFamilyFacts& family : facts.queue_families) {
+        if (seen.insert(family_bytes(family)).second) {
+            distinct.push_back(&family);
+        }
+    }
+    return distinct;
+}
+
+// Families are paired by their place in each list of distinct families.
 void compare_queue_families(PairCheck& check, const DeviceFacts& a, const DeviceFacts& b) {
-    const size_t count = std::max(a.queue_families.size(), b.queue_families.size());
+    const std::vector<const QueueFamilyFacts*> in_a = distinct_families(a);
+    const std::vector<const QueueFamilyFacts*> in_b = distinct_families(b);
+    const size_t count = std::max(in_a.size(), in_b.size());
     for (size_t f = 0; f < count; ++f) {
         check.where = "queue family " + std::to_string(f);
-        if (f >= a.queue_families.size() || f >= b.queue_families.size()) {
-            add_presence(check, f < a.queue_families.size());
+        if (f >= in_a.size() || f >= in_b.size()) {
+            add_presence(check, f < in_a.size());
             continue;
         }
         check.where += ' ';
-        const QueueFamilyFacts& x = a.queue_families[f];
-        const QueueFamilyFacts& y = b.queue_families[f];
-        compare_structure(check, queue_family_properties_info, &x.properties, &y.properties);
-        compare_chains(check, ChainRoot::QueueFamilyProperties2, x.chain, y.chain);
+        compare_structure(check, queue_family_properties_info, &in_a[f]->properties,
+                          &in_b[f]->properties);
+        compare_chains(check, ChainRoot::QueueFamilyProperties2, in_a[f]->chain, in_b[f]->chain);
     }
 }
 
