@@ -6,10 +6,14 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <regex>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "app/run.h"
 #include "fake/fake_driver.h"
@@ -354,6 +358,54 @@ TEST(Fleet, EveryExpositionPassesPromtool) {
     const std::vector<MetricSample> samples = samples_of(cases[6].run.out, faults);
     EXPECT_EQ(samples[3].labels[1].second,
               "GPU\x01\x1f\"\\\n \xEF\xBF\xBD\xEF\xBF\xBD(\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+// The 34 real devices through the replay driver: each label file keeps the rules, each exposition
+// passes promtool, and both give the device's name and its driver's version as the document's
+// label writes them (NVIDIA's four numbers, the others' three).
+TEST(Fleet, RealDevicesThroughTheReplayDriver) {
+    size_t devices = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(DEVICE_DOCUMENTS)) {
+        const std::string path = entry.path().string();
+        if (entry.path().extension() != ".json") {
+            continue;
+        }
+        ++devices;
+        const nlohmann::json document = nlohmann::json::parse(std::ifstream(path));
+        const std::string label = document["profiles"].begin().value()["label"];
+        const size_t at = label.find(" driver ");
+        ASSERT_NE(at, std::string::npos) << path;
+        const std::string name = label.substr(0, at);
+        const std::string version = label.substr(at + 8, label.find(' ', at + 8) - at - 8);
+        const std::vector<std::string> env = {"VK_DRIVER_FILES=" REPLAY_ICD,
+                                              "VK_ICD_FILENAMES=" REPLAY_ICD,
+                                              "BRISOL_REPLAY_DOCUMENT=" + path};
+
+        const ProgramRun labels = run_program(BRISOL_EXE, {"-labels"}, env);
+        EXPECT_EQ(labels.status, 0) << path;
+        EXPECT_EQ(label_file_faults(labels.out), "") << path << "\n" << labels.out;
+        std::map<std::string, std::string> by_name;
+        for (const auto& [key, value] : labels_of(labels.out)) {
+            by_name[key] = value;
+        }
+        EXPECT_EQ(by_name["vulkan.devices"], "1") << path;
+        EXPECT_EQ(by_name["vulkan.device.1.driver-version"], version) << path;
+
+        const ProgramRun metrics = run_program(BRISOL_EXE, {"-metrics"}, env);
+        EXPECT_EQ(metrics.status, 0) << path;
+        EXPECT_EQ(promtool_says(metrics.out), "") << path << "\n" << metrics.out;
+        std::string faults;
+        std::map<std::string, std::string> info;
+        for (const MetricSample& sample : samples_of(metrics.out, faults)) {
+            for (const auto& [key, value] : sample.labels) {
+                info[key] = sample.name == "brisol_vulkan_device_info" ? value : info[key];
+            }
+        }
+        EXPECT_EQ(faults, "") << path;
+        EXPECT_EQ(info["name"], name) << path;
+        EXPECT_EQ(info["driver_version"], version) << path;
+    }
+    EXPECT_EQ(devices, 34u);
 }
 
 // lavapipe's labels and metrics say what vulkaninfo says of the same device.
