@@ -612,8 +612,8 @@ TEST(Corpus, RealDevicesThroughTheReplayDriver) {
         const Json& properties = theirs["properties"]["VkPhysicalDeviceProperties"];
         version = properties["apiVersion"].get<uint32_t>();
         Offer offer{std::min(version, uint32_t{VK_HEADER_VERSION_COMPLETE}), {}};
-        for (const auto& [extension, spec] : theirs["extensions"].items()) {
-            offer.extensions.insert(extension);
+        for (const auto& extension : theirs["extensions"].items()) {
+            offer.extensions.insert(extension.key());
         }
 
         const ProgramRun json_run = run_replayed(path, {"-json"});
