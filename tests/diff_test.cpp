@@ -393,7 +393,7 @@ TEST(Diff, PairsTheDevicesInOrder) {
 }
 
 // An array is more capable on one side only when no element is more capable on the other; a
-// queue family one side alone has is named once.
+// queue family one side alone has is named once, and a family listed again is the same family.
 TEST(Diff, ArraysAndFamiliesOneSideAloneHas) {
     const std::string folder = scratch_folder();
     const auto device = [&folder](const std::string& name, const std::string& counts,
@@ -406,8 +406,9 @@ TEST(Diff, ArraysAndFamiliesOneSideAloneHas) {
                               R"("capabilities": ["c"]}}})");
     };
     const std::string family = R"({"VkQueueFamilyProperties": {"queueCount": 1}})";
-    const std::string a = device("a.json", "[1, 2, 3]", family + ", " + family);
-    const std::string b = device("b.json", "[3, 2, 1]", family);
+    const std::string other = R"({"VkQueueFamilyProperties": {"queueCount": 2}})";
+    const std::string a = device("a.json", "[1, 2, 3]", family + ", " + other);
+    const std::string b = device("b.json", "[3, 2, 1]", family + ", " + family);
     const ProgramRun run = run_program(BRISOL_EXE, {"-diff", a, b});
     EXPECT_EQ(run.out, "A: " + a + "\nB: " + b +
                            "\nDevice 1, A VP_X_y, B VP_X_y: 2 differences: A more capable in 1, B "
