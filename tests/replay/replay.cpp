@@ -396,8 +396,17 @@ VKAPI_ATTR VkResult VKAPI_CALL enumerate_device_extensions(VkPhysicalDevice hand
                      [&held](size_t i, VkExtensionProperties& out) { out = held[i]; });
 }
 
-VKAPI_ATTR VkResult VKAPI_CALL get_tools(VkPhysicalDevice, uint32_t* count,
-                                         VkPhysicalDeviceToolProperties*) {
+// A list the device has nothing in: no tools, surface formats, present modes or rectangles, time
+// domains, fragment shading rates or cooperative matrices. The list's command takes the device,
+// what it asks about (if anything), the count and the items.
+template <typename Item>
+VKAPI_ATTR VkResult VKAPI_CALL no_items(VkPhysicalDevice, uint32_t* count, Item*) {
+    *count = 0;
+    return VK_SUCCESS;
+}
+
+template <typename Asked, typename Item>
+VKAPI_ATTR VkResult VKAPI_CALL no_items_of(VkPhysicalDevice, Asked, uint32_t* count, Item*) {
     *count = 0;
     return VK_SUCCESS;
 }
@@ -448,10 +457,9 @@ VKAPI_ATTR VkResult VKAPI_CALL get_surface_support(VkPhysicalDevice, uint32_t, V
     return VK_SUCCESS;
 }
 
-// Of what the documents do not describe, each device offers nothing: no surface formats or
-// present modes (capabilities all zero), no calibrateable time domain, fragment shading rate or
-// cooperative matrix, and no video profile. The loader ends the process when a device lists an
-// extension whose command its driver does not give, so each is answered.
+// Of what the documents do not describe, each device offers nothing: surface capabilities all
+// zero, empty lists (no_items above), and no video profile. The loader ends the process when a
+// device lists an extension whose command its driver does not give, so each is answered.
 VKAPI_ATTR VkResult VKAPI_CALL get_surface_capabilities(VkPhysicalDevice, VkSurfaceKHR,
                                                         VkSurfaceCapabilitiesKHR* capabilities) {
     *capabilities = VkSurfaceCapabilitiesKHR{};
@@ -462,49 +470,6 @@ VKAPI_ATTR VkResult VKAPI_CALL get_surface_capabilities2(VkPhysicalDevice,
                                                          const VkPhysicalDeviceSurfaceInfo2KHR*,
                                                          VkSurfaceCapabilities2KHR* capabilities) {
     capabilities->surfaceCapabilities = VkSurfaceCapabilitiesKHR{};
-    return VK_SUCCESS;
-}
-
-VKAPI_ATTR VkResult VKAPI_CALL get_surface_formats(VkPhysicalDevice, VkSurfaceKHR, uint32_t* count,
-                                                   VkSurfaceFormatKHR*) {
-    *count = 0;
-    return VK_SUCCESS;
-}
-
-VKAPI_ATTR VkResult VKAPI_CALL get_surface_formats2(VkPhysicalDevice,
-                                                    const VkPhysicalDeviceSurfaceInfo2KHR*,
-                                                    uint32_t* count, VkSurfaceFormat2KHR*) {
-    *count = 0;
-    return VK_SUCCESS;
-}
-
-VKAPI_ATTR VkResult VKAPI_CALL get_present_modes(VkPhysicalDevice, VkSurfaceKHR, uint32_t* count,
-                                                 VkPresentModeKHR*) {
-    *count = 0;
-    return VK_SUCCESS;
-}
-
-VKAPI_ATTR VkResult VKAPI_CALL get_present_rectangles(VkPhysicalDevice, VkSurfaceKHR,
-                                                      uint32_t* count, VkRect2D*) {
-    *count = 0;
-    return VK_SUCCESS;
-}
-
-VKAPI_ATTR VkResult VKAPI_CALL get_time_domains(VkPhysicalDevice, uint32_t* count,
-                                                VkTimeDomainEXT*) {
-    *count = 0;
-    return VK_SUCCESS;
-}
-
-VKAPI_ATTR VkResult VKAPI_CALL get_shading_rates(VkPhysicalDevice, uint32_t* count,
-                                                 VkPhysicalDeviceFragmentShadingRateKHR*) {
-    *count = 0;
-    return VK_SUCCESS;
-}
-
-VKAPI_ATTR VkResult VKAPI_CALL get_cooperative_matrices(VkPhysicalDevice, uint32_t* count,
-                                                        VkCooperativeMatrixPropertiesNV*) {
-    *count = 0;
     return VK_SUCCESS;
 }
 
@@ -574,8 +539,10 @@ const Command* find_command(const char* name) {
         command("vkGetPhysicalDeviceFormatProperties2", get_format_properties2, true),
         command("vkGetPhysicalDeviceFormatProperties2KHR", get_format_properties2, true),
         command("vkEnumerateDeviceExtensionProperties", enumerate_device_extensions, true),
-        command("vkGetPhysicalDeviceToolProperties", get_tools, true),
-        command("vkGetPhysicalDeviceToolPropertiesEXT", get_tools, true),
+        command("vkGetPhysicalDeviceToolProperties", no_items<VkPhysicalDeviceToolProperties>,
+                true),
+        command("vkGetPhysicalDeviceToolPropertiesEXT", no_items<VkPhysicalDeviceToolProperties>,
+                true),
         command("vkGetPhysicalDeviceSurfaceSupportKHR", get_surface_support, true),
         command("vkGetPhysicalDeviceImageFormatProperties", get_image_format_properties, true),
         command("vkGetPhysicalDeviceImageFormatProperties2", get_image_format_properties2, true),
@@ -588,13 +555,19 @@ const Command* find_command(const char* name) {
                 get_sparse_image_format_properties2, true),
         command("vkGetPhysicalDeviceSurfaceCapabilitiesKHR", get_surface_capabilities, true),
         command("vkGetPhysicalDeviceSurfaceCapabilities2KHR", get_surface_capabilities2, true),
-        command("vkGetPhysicalDeviceSurfaceFormatsKHR", get_surface_formats, true),
-        command("vkGetPhysicalDeviceSurfaceFormats2KHR", get_surface_formats2, true),
-        command("vkGetPhysicalDeviceSurfacePresentModesKHR", get_present_modes, true),
-        command("vkGetPhysicalDevicePresentRectanglesKHR", get_present_rectangles, true),
-        command("vkGetPhysicalDeviceCalibrateableTimeDomainsEXT", get_time_domains, true),
-        command("vkGetPhysicalDeviceFragmentShadingRatesKHR", get_shading_rates, true),
-        command("vkGetPhysicalDeviceCooperativeMatrixPropertiesNV", get_cooperative_matrices, true),
+        command("vkGetPhysicalDeviceSurfaceFormatsKHR",
+                no_items_of<VkSurfaceKHR, VkSurfaceFormatKHR>, true),
+        command("vkGetPhysicalDeviceSurfaceFormats2KHR",
+                no_items_of<const VkPhysicalDeviceSurfaceInfo2KHR*, VkSurfaceFormat2KHR>, true),
+        command("vkGetPhysicalDeviceSurfacePresentModesKHR",
+                no_items_of<VkSurfaceKHR, VkPresentModeKHR>, true),
+        command("vkGetPhysicalDevicePresentRectanglesKHR", no_items_of<VkSurfaceKHR, VkRect2D>,
+                true),
+        command("vkGetPhysicalDeviceCalibrateableTimeDomainsEXT", no_items<VkTimeDomainEXT>, true),
+        command("vkGetPhysicalDeviceFragmentShadingRatesKHR",
+                no_items<VkPhysicalDeviceFragmentShadingRateKHR>, true),
+        command("vkGetPhysicalDeviceCooperativeMatrixPropertiesNV",
+                no_items<VkCooperativeMatrixPropertiesNV>, true),
         command("vkGetPhysicalDeviceMultisamplePropertiesEXT", get_multisample_properties, true),
         command("vkGetPhysicalDeviceVideoCapabilitiesKHR", get_video_capabilities, true),
         command("vkGetPhysicalDeviceVideoFormatPropertiesKHR", get_video_formats, true),
